@@ -1,0 +1,17 @@
+#include "platform/os/environment.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace platform {
+
+std::optional<std::string> EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr) return std::nullopt;
+  return std::string(value);
+}
+
+uint32_t CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
+
+}  // namespace platform

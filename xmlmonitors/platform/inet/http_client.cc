@@ -1,12 +1,11 @@
 #include "platform/inet/http_client.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 #include <openssl/x509v3.h>
-
-#include <arpa/inet.h>
 
 #include <algorithm>
 #include <exception>
@@ -184,26 +183,27 @@ struct Connection::Impl final : TransferCancellationToken::Waker {
 
   static int OnVerify(int preverified, X509_STORE_CTX* store) {
     if (preverified == 1) return 1;
-    auto* ssl = static_cast<SSL*>(
-        X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
-    auto* self = ssl == nullptr
-                     ? nullptr
-                     : static_cast<Impl*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), TlsContextSlot()));
+    auto* ssl =
+        static_cast<SSL*>(X509_STORE_CTX_get_ex_data(store, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* self =
+        ssl == nullptr
+            ? nullptr
+            : static_cast<Impl*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), TlsContextSlot()));
     if (self == nullptr) return 0;
     int error = X509_STORE_CTX_get_error(store);
     FailureKind kind = CertificateFailureKind(error);
-    bool accepted = (kind == FailureKind::kUnknownAuthority && self->tls.accept_unknown_authority) ||
-                    ((kind == FailureKind::kCertificateName ||
-                      kind == FailureKind::kCertificateDate) &&
-                     self->tls.ignore_invalid_certificate);
+    bool accepted =
+        (kind == FailureKind::kUnknownAuthority && self->tls.accept_unknown_authority) ||
+        ((kind == FailureKind::kCertificateName || kind == FailureKind::kCertificateDate) &&
+         self->tls.ignore_invalid_certificate);
     if (accepted) {
       X509_STORE_CTX_set_error(store, X509_V_OK);
       return 1;
     }
     if (self->tls.refusal == FailureKind::kNone) {
       self->tls.refusal = kind;
-      self->tls.refusal_detail = std::string("server certificate refused: ") +
-                                 X509_verify_cert_error_string(error);
+      self->tls.refusal_detail =
+          std::string("server certificate refused: ") + X509_verify_cert_error_string(error);
     }
     return 0;
   }
@@ -288,8 +288,8 @@ std::unique_ptr<Connection> Client::Connect(const ConnectionSettings& settings) 
   impl->easy.reset(curl_easy_init());
   if (impl->multi == nullptr || impl->easy == nullptr) return nullptr;
   impl->https = settings.https;
-  std::string host = settings.host.find(':') != std::string::npos ? "[" + settings.host + "]"
-                                                                  : settings.host;
+  std::string host =
+      settings.host.find(':') != std::string::npos ? "[" + settings.host + "]" : settings.host;
   impl->origin = std::string(settings.https ? "https://" : "http://") + host + ":" +
                  std::to_string(settings.port);
   impl->tls.host = settings.host;
@@ -360,10 +360,9 @@ bool Connection::Send(const Request& request, BodySink* sink, ResponseStatus* st
   } else if (request.method != "HEAD") {
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
   }
-  bool standard_method = request.method == (request.has_body ? "POST" : "GET") ||
-                         request.method == "HEAD";
-  curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST,
-                   standard_method ? nullptr : request.method.c_str());
+  bool standard_method =
+      request.method == (request.has_body ? "POST" : "GET") || request.method == "HEAD";
+  curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, standard_method ? nullptr : request.method.c_str());
 
   std::unique_ptr<curl_slist, HeaderListDeleter> headers;
   bool headers_ok = true;
@@ -388,16 +387,14 @@ bool Connection::Send(const Request& request, BodySink* sink, ResponseStatus* st
   bool offers_certificate = !certificate.certificate_file.empty();
   curl_easy_setopt(easy, CURLOPT_SSLCERT,
                    offers_certificate ? certificate.certificate_file.c_str() : nullptr);
-  curl_easy_setopt(easy, CURLOPT_SSLKEY,
-                   offers_certificate && !certificate.key_file.empty()
-                       ? certificate.key_file.c_str()
-                       : nullptr);
+  curl_easy_setopt(
+      easy, CURLOPT_SSLKEY,
+      offers_certificate && !certificate.key_file.empty() ? certificate.key_file.c_str() : nullptr);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, options.ignore_invalid_certificate ? 0L : 2L);
   std::pair<bool, bool> policy{options.accept_unknown_authority,
                                options.ignore_invalid_certificate};
   // A kept connection verified under another policy is not reused.
-  curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT,
-                   impl.https && impl.kept_policy != policy ? 1L : 0L);
+  curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, impl.https && impl.kept_policy != policy ? 1L : 0L);
 
   impl.tls.accept_unknown_authority = options.accept_unknown_authority;
   impl.tls.ignore_invalid_certificate = options.ignore_invalid_certificate;

@@ -29,7 +29,7 @@ enum class FailureKind {
   kClientCertificateNeeded,    // the server asked for a client certificate and got none
   kClientCertificateUnusable,  // the client certificate or key file could not be used
   kTooManyRedirects,
-  kAborted,  // cancelled through the thread's transfer cancellation token
+  kAborted,   // cancelled through the thread's transfer cancellation token
   kTransfer,  // any other failure while sending or receiving
 };
 
@@ -75,9 +75,9 @@ struct RequestOptions {
 
 struct Request {
   std::string method = "GET";
-  std::string target = "/";           // path and query on the connection's host
-  std::vector<std::string> headers;   // "Name: value" lines
-  std::string_view body;              // sent when has_body
+  std::string target = "/";          // path and query on the connection's host
+  std::vector<std::string> headers;  // "Name: value" lines
+  std::string_view body;             // sent when has_body
   bool has_body = false;
   RequestOptions options;
 };

@@ -38,9 +38,9 @@ struct CrackedUrl {
   UrlScheme scheme = UrlScheme::kUnknown;
   std::string user_name;
   std::string password;
-  std::string host;  // without the brackets of an IPv6 literal
+  std::string host;   // without the brackets of an IPv6 literal
   uint16_t port = 0;  // the URL's port, else the scheme's default port
-  std::string path;  // everything after the authority: path, query and fragment
+  std::string path;   // everything after the authority: path, query and fragment
 };
 
 // Cracks a URL "scheme://[user[:password]@]host[:port][/path][?query]". A scheme other than the

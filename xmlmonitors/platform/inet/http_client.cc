@@ -43,6 +43,9 @@ struct EasyDeleter {
 struct MultiDeleter {
   void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
 };
+struct UrlDeleter {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
 struct HeaderListDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
@@ -57,6 +60,26 @@ bool IsIpAddress(const std::string& host) {
   unsigned char address[16];
   return inet_pton(AF_INET, host.c_str(), address) == 1 ||
          inet_pton(AF_INET6, host.c_str(), address) == 1;
+}
+
+// The host a transfer is connecting to now: a followed redirect may lead to another one.
+std::string HostOfTransfer(CURL* easy, const std::string& fallback) {
+  char* url = nullptr;
+  if (curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &url) != CURLE_OK || url == nullptr) {
+    return fallback;
+  }
+  std::unique_ptr<CURLU, UrlDeleter> parsed(curl_url());
+  char* part = nullptr;
+  if (parsed == nullptr || curl_url_set(parsed.get(), CURLUPART_URL, url, 0) != CURLUE_OK ||
+      curl_url_get(parsed.get(), CURLUPART_HOST, &part, 0) != CURLUE_OK) {
+    return fallback;
+  }
+  std::string host = part;
+  curl_free(part);
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+    host = host.substr(1, host.size() - 2);
+  }
+  return host;
 }
 
 // Percent-encodes the bytes that cannot stand in a request target as they are.
@@ -214,17 +237,18 @@ struct Connection::Impl final : TransferCancellationToken::Waker {
     return 0;  // no certificate offered
   }
 
-  static CURLcode OnTlsContext(CURL*, void* context, void* user) {
+  static CURLcode OnTlsContext(CURL* easy, void* context, void* user) {
     auto* self = static_cast<Impl*>(user);
     auto* ctx = static_cast<SSL_CTX*>(context);
     SSL_CTX_set_ex_data(ctx, TlsContextSlot(), self);
     SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, &Impl::OnVerify);
     // The name check runs in the chain verification, so that it reaches OnVerify.
+    std::string host = HostOfTransfer(easy, self->tls.host);
     X509_VERIFY_PARAM* param = SSL_CTX_get0_param(ctx);
-    if (IsIpAddress(self->tls.host)) {
-      X509_VERIFY_PARAM_set1_ip_asc(param, self->tls.host.c_str());
+    if (IsIpAddress(host)) {
+      X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str());
     } else {
-      X509_VERIFY_PARAM_set1_host(param, self->tls.host.c_str(), 0);
+      X509_VERIFY_PARAM_set1_host(param, host.c_str(), 0);
     }
     SSL_CTX_set_client_cert_cb(ctx, &Impl::OnClientCertificateRequest);
     return CURLE_OK;
@@ -323,7 +347,13 @@ std::unique_ptr<Connection> Client::Connect(const ConnectionSettings& settings) 
   if (!settings.trusted_authorities_file.empty()) {
     curl_easy_setopt(easy, CURLOPT_CAINFO, settings.trusted_authorities_file.c_str());
   }
-  curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &Connection::Impl::OnTlsContext);
+  // Certificates are classified in the TLS library's verification; without that hook an HTTPS
+  // connection could not honour its options.
+  if (curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &Connection::Impl::OnTlsContext) !=
+          CURLE_OK &&
+      settings.https) {
+    return nullptr;
+  }
   curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, impl.get());
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Connection::Impl::OnHeader);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, impl.get());

@@ -155,8 +155,9 @@ class Client {
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
 
-  // A connection; no network traffic happens before its first request. Connections may
-  // outlive the client.
+  // A connection; no network traffic happens before its first request. None when the library
+  // cannot make one, or for HTTPS when it cannot hand over certificate checking. Connections
+  // may outlive the client.
   std::unique_ptr<Connection> Connect(const ConnectionSettings& settings) const;
 
   struct Shared;

@@ -181,12 +181,21 @@ void TestServer::Start() {
   }
 }
 
-void TestServer::Stop() {
+TestServer& TestServer::KeepAliveTimeout(std::chrono::seconds timeout) {
+  server_->set_keep_alive_timeout(static_cast<time_t>(timeout.count()));
+  return *this;
+}
+
+void TestServer::Release() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     released_ = true;
   }
   changed_.notify_all();
+}
+
+void TestServer::Stop() {
+  Release();
   if (listener_.joinable()) {
     server_->stop();
     listener_.join();

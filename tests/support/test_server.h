@@ -1,6 +1,8 @@
 // A real HTTP or HTTPS server on 127.0.0.1 with an ephemeral port, for tests. Routes and
 // behaviours are set up first, then Start() listens; Stop() (or the destructor) releases
-// stalled requests, stops listening and joins every thread of the server.
+// stalled requests, stops listening and joins every thread of the server. A kept-alive
+// connection that its client leaves open holds Stop up for at most the keep-alive time-out
+// (5 s unless set), so close the clients first.
 //
 // It counts requests and accepted TCP connections, can demand Basic or Digest authentication
 // of every request, and offers the misbehaviours of broken servers: a request that stalls
@@ -57,7 +59,7 @@ class TestServer {
                     std::string content_type = "text/plain");
   // GET and POST get a redirect to location.
   TestServer& Redirect(const std::string& pattern, std::string location, int status = 302);
-  // GET and POST are accepted and never answered until Stop.
+  // GET and POST are accepted and not answered (an empty 200 page) until Release or Stop.
   TestServer& Stall(const std::string& pattern);
   // GET announces declared_length bytes, sends sent_part, then closes the connection.
   TestServer& CloseMidBody(const std::string& pattern, std::string sent_part,
@@ -68,8 +70,13 @@ class TestServer {
   TestServer& RequireDigest(std::string user, std::string password,
                             std::string realm = "feedprobe tests");
 
+  // How long an idle kept-alive connection stays open (before Start).
+  TestServer& KeepAliveTimeout(std::chrono::seconds timeout);
+
   // Listens on 127.0.0.1 at a free port; throws when it cannot.
   void Start();
+  // Lets stalled requests, present and future, be answered.
+  void Release();
   void Stop();
 
   int port() const { return port_; }

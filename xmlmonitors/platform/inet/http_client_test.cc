@@ -208,34 +208,46 @@ TEST_F(HttpClientTest, InactivityEndsAStalledTransfer) {
   EXPECT_EQ(connection->last_failure().text, "Timeout was reached");
 }
 
-TEST_F(HttpClientTest, AnotherThreadAbortsAStalledTransfer) {
+TEST_F(HttpClientTest, AnotherThreadAbortsTheStalledTransfersOfOneThreadOnly) {
   TestServer server;
   server.Stall("/stall");
   server.Reply("/doc", 200, "fine");
   server.Start();
   auto connection = ConnectTo(server);
+  auto bystander_connection = ConnectTo(server);
   auto token = std::make_shared<TransferCancellationToken>();
 
   auto transfer = std::async(std::launch::async, [&connection, token]() mutable {
     TransferCancellationScope scope(std::move(token));
     StringSink sink;
     bool ok = connection->Get("/stall", sink, nullptr);
+    FailureKind kind = connection->last_failure().kind;
     // Still cancelled: a later transfer of this thread fails at once, without a request.
     bool later_ok = connection->Get("/doc", sink, nullptr);
     CurrentTransferCancellation()->Reset();
     bool after_reset_ok = connection->Get("/doc", sink, nullptr);
-    return std::make_tuple(ok, later_ok, after_reset_ok, connection->last_failure().kind);
+    return std::make_tuple(ok, kind, later_ok, after_reset_ok);
   });
-  ASSERT_TRUE(server.WaitForStalled(1, std::chrono::seconds(10)));
+  auto bystander = std::async(std::launch::async, [&bystander_connection] {
+    StringSink sink;
+    ResponseStatus status;
+    return bystander_connection->Get("/stall", sink, &status) && status.code == 200;
+  });
+  ASSERT_TRUE(server.WaitForStalled(2, std::chrono::seconds(10)));
   token->Cancel();
   token.reset();  // only the transferring thread holds it now
   ASSERT_EQ(transfer.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-  auto [ok, later_ok, after_reset_ok, last_kind] = transfer.get();
+  auto [ok, kind, later_ok, after_reset_ok] = transfer.get();
   EXPECT_FALSE(ok);
+  EXPECT_EQ(kind, FailureKind::kAborted);
   EXPECT_FALSE(later_ok);
   EXPECT_TRUE(after_reset_ok);
-  EXPECT_EQ(last_kind, FailureKind::kNone);
-  EXPECT_EQ(server.requests(), 2);
+  EXPECT_EQ(server.requests(), 3);
+
+  // The other thread's transfer goes on until the server answers it.
+  EXPECT_EQ(bystander.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+  server.Release();
+  EXPECT_TRUE(bystander.get());
 }
 
 TEST_F(HttpClientTest, AbortedTransferFailsAsAborted) {

@@ -92,6 +92,13 @@ TestServer::TestServer(const TlsServerSetup& tls)
 
 void TestServer::Configure() {
   server_->new_task_queue = [this] { return new CountingQueue(&connections_); };
+  // Recorded once handled, when the server has read the body.
+  server_->set_logger([this](const httplib::Request& request, const httplib::Response&) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    received_.push_back({request.method, request.path, request.body,
+                         request.get_header_value("Content-Type"),
+                         request.get_header_value("Authorization"), request.remote_port});
+  });
   server_->set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
         return BeforeRouting(request, response);
@@ -224,12 +231,6 @@ std::vector<ReceivedRequest> TestServer::received() const {
 httplib::Server::HandlerResponse TestServer::BeforeRouting(const httplib::Request& request,
                                                            httplib::Response& response) {
   ++requests_;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    received_.push_back({request.method, request.path, request.body,
-                         request.get_header_value("Content-Type"),
-                         request.get_header_value("Authorization"), request.remote_port});
-  }
   if (Authenticated(request)) return httplib::Server::HandlerResponse::Unhandled;
   response.status = 401;
   if (authentication_ == Authentication::kBasic) {

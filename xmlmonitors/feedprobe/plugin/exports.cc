@@ -2,6 +2,7 @@
 #include "feedprobe/feedprobe.h"
 #include "feedprobe/plugin/lifecycle.h"
 #include "feedprobe/plugin/small_entry_points.h"
+#include "feedprobe/transport/com_server.h"
 
 #define FEEDPROBE_EXPORT __attribute__((visibility("default")))
 
@@ -16,4 +17,18 @@ FEEDPROBE_EXPORT void TerminateMonitor(void) { feedprobe::TerminateMonitor(); }
 
 FEEDPROBE_EXPORT int32_t SetMonitorRate(uint32_t* rate) { return feedprobe::SetMonitorRate(rate); }
 
+FEEDPROBE_EXPORT int32_t DllGetClassObject(const FeedprobeGuid* clsid, const FeedprobeGuid* iid,
+                                           void** object) {
+  return feedprobe::GetClassObject(reinterpret_cast<const platform::GUID*>(clsid),
+                                   reinterpret_cast<const platform::GUID*>(iid), object);
+}
+
+FEEDPROBE_EXPORT int32_t DllCanUnloadNow(void) { return feedprobe::CanUnloadNow(); }
+
+FEEDPROBE_EXPORT int32_t DllRegisterServer(void) { return feedprobe::RegisterServer(); }
+
+FEEDPROBE_EXPORT int32_t DllUnregisterServer(void) { return feedprobe::UnregisterServer(); }
+
 }  // extern "C"
+
+static_assert(sizeof(FeedprobeGuid) == sizeof(platform::GUID));

@@ -25,8 +25,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <mutex>
+#include <sstream>
 #include <unordered_set>
 
 namespace platform::xml {
@@ -902,10 +902,15 @@ bool XmlDocument::Load(const std::string& location) {
         xmlURIUnescapeString(path.c_str(), static_cast<int>(path.size()), nullptr)));
     if (std::filesystem::is_regular_file(unescaped, ignored)) path = unescaped;
   }
-  std::ifstream file(path, std::ios::binary);
   std::string bytes;
-  if (file) bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  if (!file || file.bad()) {
+  bool read = false;
+  if (std::filesystem::is_regular_file(path, ignored)) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    read = file && (content << file.rdbuf()) && !file.bad();
+    bytes = std::move(content).str();
+  }
+  if (!read) {
     Replace(XmlTree::Empty(),
             XmlParseError{XML_IO_LOAD_ERROR, "the file could not be read: " + path, 0});
     return false;

@@ -463,7 +463,7 @@ struct XmlTree {
     version.fetch_add(1, std::memory_order_relaxed);
     // libxslt stamps document order into the elements of a transformed document; restamp so
     // that XPath keeps sorting moved elements correctly.
-    if (elements_moved && ordered) xmlXPathOrderDocElems(doc);
+    if (elements_moved && ordered.load()) xmlXPathOrderDocElems(doc);
   }
 
   std::shared_ptr<const CompiledStylesheet> Compile(xmlNodePtr node);
@@ -471,7 +471,7 @@ struct XmlTree {
   xmlDocPtr doc;
   std::unordered_set<xmlNodePtr> detached;
   std::atomic<uint64_t> version{0};  // bumped by every change made through a handle
-  bool ordered = false;
+  std::atomic<bool> ordered{false};  // libxslt has stamped document order into the elements
 
   std::mutex stylesheet_mutex;
   xmlNodePtr compiled_node = nullptr;
@@ -981,7 +981,7 @@ bool XmlDocument::TransformNodeToObject(const XmlNode& stylesheet, XmlDocument& 
     if (!input_copy) return fail("out of memory");
     input = input_copy.get();
   } else {
-    source->ordered = true;  // the transform context stamps document order into the input
+    source->ordered.store(true);  // the transform context stamps document order into the input
   }
   std::unique_ptr<xsltTransformContext, decltype(&xsltFreeTransformContext)> context(
       xsltNewTransformContext(style, input), xsltFreeTransformContext);

@@ -150,6 +150,9 @@ class XmlDocument {
   // stylesheet may read local files but may not write files, create folders or use the
   // network. On failure `output` is left empty and *error says why. A stylesheet that applies
   // to nothing succeeds with whatever it produced, possibly a document without root element.
+  // The result has an XML declaration unless its xsl:output omits it or is not XML. For the
+  // threading rules a transform counts as a change to this document (libxslt stamps document
+  // order into it); it only reads the stylesheet.
   bool TransformNodeToObject(const XmlNode& stylesheet, XmlDocument& output,
                              std::string* error = nullptr);
 

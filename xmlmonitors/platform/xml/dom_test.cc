@@ -1,6 +1,11 @@
 #include "platform/xml/dom.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -472,6 +477,74 @@ TEST(XmlTransform, StylesheetsCannotWriteFilesOrCreateFolders) {
         EXPECT_TRUE(fs::is_empty(dir.path())) << c.element << " " << href;
       }
     }
+  }
+}
+
+// A listening socket on 127.0.0.1 that nobody answers; it tells whether anyone connected.
+class Listener {
+ public:
+  Listener() : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), size), 0);
+    EXPECT_EQ(listen(fd_, 16), 0);
+    getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
+    url_ = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+  }
+  ~Listener() { close(fd_); }
+  Listener(const Listener&) = delete;
+  Listener& operator=(const Listener&) = delete;
+
+  const std::string& url() const { return url_; }
+  // A connection made on loopback is complete before connect returns.
+  bool Contacted() const {
+    pollfd pending{fd_, POLLIN, 0};
+    return poll(&pending, 1, 0) > 0;
+  }
+
+ private:
+  int fd_;
+  std::string url_;
+};
+
+TEST(XmlTransform, NothingReachesTheNetwork) {
+  using Attempt = void (*)(const std::string& url);
+  const Attempt attempts[] = {
+      [](const std::string& url) {
+        XmlDocument output;
+        Parsed(kSource).TransformNodeToObject(
+            Parsed(std::string(kXslStart) + "><xsl:import href=\"" + url + "a.xsl\"/>"
+                   "<xsl:template match=\"/\"><r/></xsl:template></xsl:stylesheet>").AsNode(),
+            output);
+      },
+      [](const std::string& url) {
+        XmlDocument output;
+        Parsed(kSource).TransformNodeToObject(
+            Parsed(std::string(kXslStart) + "><xsl:include href=\"" + url + "b.xsl\"/>"
+                   "<xsl:template match=\"/\"><r/></xsl:template></xsl:stylesheet>").AsNode(),
+            output);
+      },
+      [](const std::string& url) {
+        XmlDocument output;
+        Parsed(kSource).TransformNodeToObject(
+            Parsed(std::string(kXslStart) + "><xsl:template match=\"/\"><r><xsl:copy-of "
+                   "select=\"document('" + url + "c.xml')\"/></r></xsl:template>"
+                   "</xsl:stylesheet>").AsNode(),
+            output);
+      },
+      [](const std::string& url) {
+        XmlDocument doc;
+        doc.LoadXml("<!DOCTYPE r SYSTEM \"" + url + "r.dtd\" [<!ENTITY e SYSTEM \"" + url +
+                    "e.xml\">]><r>&e;</r>");
+      },
+      [](const std::string& url) { XmlDocument().Load(url + "list.xml"); },
+  };
+  for (size_t i = 0; i < std::size(attempts); ++i) {
+    Listener listener;
+    attempts[i](listener.url());
+    EXPECT_FALSE(listener.Contacted()) << "attempt " << i;
   }
 }
 

@@ -59,7 +59,8 @@ std::string WithoutTrailingBreaks(std::string text) {
 // the duration of the call and restores the previous ones. libxslt has one process-wide handler,
 // installed once, that routes to the calling thread's log; outside an engine call of this copy
 // of the plug-in it drops the message (it never hands it to a handler that might belong to a
-// module that has since been unloaded).
+// module that has since been unloaded). With two copies loaded, the later one's handler wins
+// and the earlier one's compile messages are lost; its failures still report a general text.
 
 constexpr size_t kMaxLogText = 4096;
 
@@ -112,11 +113,12 @@ class EngineGlobals {
   }
   ~EngineGlobals() {
     if (prefs_ == nullptr) return;
-    if (xsltGenericError == OnGenericMessage) {
-      xsltSetGenericErrorFunc(saved_xslt_context_, saved_xslt_error_);
-    }
+    // Back to libxslt's own handler rather than the one found at start-up: that one may belong
+    // to another copy of the plug-in that is unloaded by now.
+    if (xsltGenericError == OnGenericMessage) xsltSetGenericErrorFunc(nullptr, nullptr);
     if (xsltGetDefaultSecurityPrefs() == prefs_) xsltSetDefaultSecurityPrefs(nullptr);
     xsltFreeSecurityPrefs(prefs_);
+    prefs_ = nullptr;  // no transform runs after this
   }
   bool ready() const { return prefs_ != nullptr; }
   xsltSecurityPrefsPtr prefs() const { return prefs_; }
@@ -133,8 +135,6 @@ class EngineGlobals {
     }
     // The default preferences also govern xsl:import and xsl:include while compiling.
     xsltSetDefaultSecurityPrefs(prefs);
-    saved_xslt_error_ = xsltGenericError;
-    saved_xslt_context_ = xsltGenericErrorContext;
     xsltSetGenericErrorFunc(nullptr, OnGenericMessage);
     // Stylesheets written for the platform's own engine convert result tree fragments with
     // msxsl:node-set; libxslt's node-set function does exactly that.
@@ -147,8 +147,6 @@ class EngineGlobals {
 
   std::once_flag once_;
   xsltSecurityPrefsPtr prefs_ = nullptr;
-  xmlGenericErrorFunc saved_xslt_error_ = nullptr;
-  void* saved_xslt_context_ = nullptr;
 };
 
 // One call into the engine on this thread: messages go to `log`, never to a standard stream.
@@ -965,6 +963,7 @@ bool XmlDocument::TransformNodeToObject(const XmlNode& stylesheet, XmlDocument& 
   };
   std::shared_ptr<XmlTree> source = CurrentTree();
   if (!source) return fail("the document is missing");
+  if (!XmlEngineAvailable()) return fail("the XML engine is not available");
   if (!stylesheet) return fail("no stylesheet was given");
   std::shared_ptr<const CompiledStylesheet> compiled =
       XmlTree::TreeOf(stylesheet)->Compile(XmlTree::NodeOf(stylesheet));

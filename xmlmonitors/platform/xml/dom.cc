@@ -779,7 +779,8 @@ XmlNode XmlNode::SetAttributeNode(const XmlNode& attribute_node) {
   } else {
     tree_->detached.erase(node);
   }
-  xmlAttrPtr existing = FindAttribute(element, QualifiedName(reinterpret_cast<xmlNodePtr>(attribute)));
+  xmlAttrPtr existing =
+      FindAttribute(element, QualifiedName(reinterpret_cast<xmlNodePtr>(attribute)));
   if (existing != nullptr) {
     ReplaceAttribute(*tree_, existing, attribute);
   } else {
@@ -999,7 +1000,8 @@ bool XmlDocument::TransformNodeToObject(const XmlNode& stylesheet, XmlDocument& 
   XSLT_GET_IMPORT_PTR(method, style, method)
   XSLT_GET_IMPORT_INT(omit, style, omitXmlDeclaration)
   XSLT_GET_IMPORT_INT(standalone, style, standalone)
-  bool xml_method = method == nullptr || xmlStrEqual(method, reinterpret_cast<const xmlChar*>("xml"));
+  bool xml_method =
+      method == nullptr || xmlStrEqual(method, reinterpret_cast<const xmlChar*>("xml"));
   result->standalone = (xml_method && omit != 1) ? (standalone == -1 ? -2 : standalone) : -1;
   StripBlankText(result.get());
   output.Replace(XmlTree::Adopt(result.release()), XmlParseError{});

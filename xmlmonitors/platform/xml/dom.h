@@ -24,7 +24,7 @@
 
 namespace platform::xml {
 
-// Initialises the engine once per process (thread-safe); false when it cannot be used.
+// Initialises the engine on first use (thread-safe); false when it cannot be used.
 bool XmlEngineAvailable();
 
 enum class XmlNodeType {

@@ -159,7 +159,8 @@ TEST(XmlLoad, ExternalResourcesAreNeverRead) {
 }
 
 TEST(XmlLoad, InternalEntitiesAreExpanded) {
-  XmlDocument doc = Parsed("<!DOCTYPE r [<!ENTITY unit \"ms\">]><r><c u='&unit;'>10 &unit;</c></r>");
+  XmlDocument doc =
+      Parsed("<!DOCTYPE r [<!ENTITY unit \"ms\">]><r><c u='&unit;'>10 &unit;</c></r>");
   XmlNode counter = doc.DocumentElement().SelectSingleNode("c[text()='10 ms']");
   ASSERT_TRUE(counter);
   EXPECT_EQ(counter.GetAttribute("u"), "ms");

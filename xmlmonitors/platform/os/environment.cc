@@ -12,6 +12,13 @@ std::optional<std::string> EnvironmentValue(const char* name) {
   return std::string(value);
 }
 
+std::string ComputerName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return {};
+  std::string text(name);
+  return text.substr(0, 15);
+}
+
 uint32_t CurrentProcessId() { return static_cast<uint32_t>(getpid()); }
 
 }  // namespace platform

@@ -38,7 +38,10 @@ void ProgramFolder::Remove(const std::string& relative_path) const {
 }
 
 void CopyFile(const std::string& from, const std::string& to) {
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+  // A new file under the name: a library still mapped from the old one stays intact.
+  std::string temporary = to + ".partial";
+  std::filesystem::copy_file(from, temporary, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::rename(temporary, to);
 }
 
 }  // namespace testing_support

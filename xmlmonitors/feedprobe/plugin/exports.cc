@@ -17,6 +17,12 @@ FEEDPROBE_EXPORT void TerminateMonitor(void) { feedprobe::TerminateMonitor(); }
 
 FEEDPROBE_EXPORT int32_t SetMonitorRate(uint32_t* rate) { return feedprobe::SetMonitorRate(rate); }
 
+FEEDPROBE_EXPORT void CancelAdd(void) { feedprobe::CancelAdd(); }
+
+FEEDPROBE_EXPORT void FreeMonitorStringAllocation(char** text) {
+  feedprobe::FreeMonitorStringAllocation(text);
+}
+
 FEEDPROBE_EXPORT int32_t DllGetClassObject(const FeedprobeGuid* clsid, const FeedprobeGuid* iid,
                                            void** object) {
   return feedprobe::GetClassObject(reinterpret_cast<const platform::GUID*>(clsid),

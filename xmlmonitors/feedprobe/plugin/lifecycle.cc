@@ -6,6 +6,8 @@
 #include "feedprobe/plugin/configuration.h"
 #include "feedprobe/plugin/error_reporting.h"
 #include "feedprobe/plugin/plugin_state.h"
+#include "feedprobe/plugin/small_entry_points.h"
+#include "feedprobe/plugin/startup.h"
 #include "platform/os/debug_output.h"
 #include "platform/os/paths.h"
 #include "platform/support/message_catalogue.h"
@@ -60,13 +62,12 @@ int32_t InitMonitor(int32_t* documents_loaded, char* text, int32_t capacity) {
       return 2;
     }
 
-    // Start-up completion goes here, in this order: parser probe, transport component,
-    // counter description file, metric list, metric data and metric request stylesheets.
+    if (!LoadTransportAndDocuments(config, step, text, capacity)) return 2;
 
     if (documents_loaded != nullptr) *documents_loaded = 0;
     ReadProcessSettings(config);
 
-    // Then the optional extension library.
+    LoadExtension(config);
 
     const char* locale = std::setlocale(LC_NUMERIC, nullptr);
     state.saved_numeric_locale = std::string(locale ? locale : "C");
@@ -86,11 +87,11 @@ void TerminateMonitor() {
     catalogue.RemoveFile(GetMessageFilePath());
     catalogue.Destroy();
 
-    // Closing an open selection window comes here.
+    CancelAdd();
 
     if (state.registry) state.registry->Clear();
 
-    // Shutting the transport down and releasing it comes here.
+    ReleaseTransport();
 
     state.registry.reset();
     state.saved_numeric_locale.reset();

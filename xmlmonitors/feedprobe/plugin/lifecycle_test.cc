@@ -74,5 +74,27 @@ TEST_F(StartupSettings, NonNumericSamplingRateReadsAsZero) {
   State().sampling_rate = 3000;
 }
 
+TEST_F(StartupSettings, ExtensionEntryIsFoundInTheProgramFolder) {
+  std::filesystem::copy_file(std::string(FEEDPROBE_TEST_FIXTURES_DIR) + "/test_extension.so",
+                             root_ + "/bin/test_extension.so");
+  WriteConfig("ExtensionDll=test_extension.so\n");
+  ASSERT_EQ(InitMonitor(nullptr, nullptr, 0), 0);
+  ASSERT_NE(State().start_pullhub, nullptr);
+  int32_t port = 80;
+  char text[2000] = {};
+  setenv("FEEDPROBE_TEST_EXTENSION_PORT", "9001", 1);
+  EXPECT_EQ(State().start_pullhub("localhost", &port, text), 1);
+  unsetenv("FEEDPROBE_TEST_EXTENSION_PORT");
+  EXPECT_EQ(port, 9001);
+  ASSERT_TRUE(State().transport);
+  TerminateMonitor();
+  EXPECT_FALSE(State().transport);
+
+  WriteConfig("ExtensionDll=missing-extension.so\n");
+  State().start_pullhub = nullptr;
+  ASSERT_EQ(InitMonitor(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(State().start_pullhub, nullptr);
+}
+
 }  // namespace
 }  // namespace feedprobe

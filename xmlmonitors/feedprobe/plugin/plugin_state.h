@@ -3,13 +3,22 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "feedprobe/collection/host_monitor_registry.h"
+#include "feedprobe/transport/monitor_transport.h"
+#include "feedprobe/xml/xml_doc_loader.h"
+#include "platform/com/interfaces.h"
+#include "platform/os/dynamic_library.h"
 
 namespace feedprobe {
+
+// The start entry of the extension library: host name, the host monitor's port (which it may
+// change), a 2000-byte text buffer for its failure text; non-zero when a source answers.
+using StartPullhubFunction = int32_t (*)(const char* host, int32_t* port, char* text);
 
 // Longest monitor type the plug-in accepts (the file name without its extension).
 constexpr size_t kMaxMonitorTypeLength = 63;
@@ -18,6 +27,13 @@ struct PluginState {
   // From the plug-in's own file name; see GetMonitorType.
   std::string monitor_type;
   std::unique_ptr<HostMonitorRegistry> registry;
+  // Shared by every loader; created at start-up, shut down at shut-down.
+  platform::ComPtr<IMonitorTransport> transport;
+  // The configured documents; they live as long as the loaded module.
+  CXmlDocLoader description;
+  CXmlDocLoader metric_list_xsl;
+  CXmlDocLoader metric_data_xsl;
+  CXmlDocLoader metric_request_xsl;
   // Numeric locale name at the end of start-up (kept for hosts that inspect it; the plug-in
   // itself never switches the process-wide locale).
   std::optional<std::string> saved_numeric_locale;
@@ -33,6 +49,10 @@ struct PluginState {
   std::atomic<int32_t> measure_current_value{0};
   std::string dialog_title = "Generic Monitor";
   std::string monitor_type_string;
+  platform::DynamicLibrary extension;
+  StartPullhubFunction start_pullhub = nullptr;
+  // Closes the open browse dialog, when one is open (see CancelAdd).
+  std::function<void()> close_selection_window;
 };
 
 PluginState& State();

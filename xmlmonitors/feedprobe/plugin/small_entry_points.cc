@@ -2,6 +2,9 @@
 
 #include "feedprobe/plugin/plugin_state.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace feedprobe {
 
 int32_t SetMonitorRate(uint32_t* rate) {
@@ -14,6 +17,25 @@ int32_t SetMonitorRate(uint32_t* rate) {
   }
   state.sampling_rate = *rate;
   return -1;
+}
+
+void CancelAdd() {
+  std::function<void()> close = State().close_selection_window;
+  if (close) close();
+}
+
+void FreeMonitorStringAllocation(char** text) {
+  if (text == nullptr) return;
+  delete[] *text;
+  *text = nullptr;
+}
+
+char* AllocateHostText(const std::string& text, size_t size) {
+  char* out = new char[size];
+  size_t length = std::min(text.size(), size - 1);
+  std::memcpy(out, text.data(), length);
+  std::memset(out + length, 0, size - length);
+  return out;
 }
 
 }  // namespace feedprobe

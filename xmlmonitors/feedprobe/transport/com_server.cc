@@ -57,11 +57,6 @@ TransportClassFactory& Factory() {
   return factory;
 }
 
-// The plug-in's own class is creatable before any registration.
-const bool kOwnClassRegistered = [] {
-  platform::RegisterOwnClass(CLSID_HTTPTransport, &GetClassObject);
-  return true;
-}();
 
 // Counts one registration up or down in the key's RefCount value; the new count.
 uint32_t CountRegistration(RegistryData& data, const std::string& key, bool register_copy) {
@@ -105,6 +100,8 @@ const platform::TypeLibraryInfo& TransportTypeLibrary() {
   return library;
 }
 
+void RegisterOwnClasses() { platform::RegisterOwnClass(CLSID_HTTPTransport, &GetClassObject); }
+
 HRESULT GetClassObject(const platform::CLSID* clsid, const IID* iid, void** object) {
   if (object == nullptr) return platform::E_POINTER;
   *object = nullptr;
@@ -118,7 +115,6 @@ HRESULT CanUnloadNow() {
 }
 
 HRESULT RegisterServer() {
-  (void)kOwnClassRegistered;
   std::string file = OwnFileName();
   const platform::TypeLibraryInfo& library = TransportTypeLibrary();
   return platform::RegistryStore().Update([&](RegistryData& data) -> HRESULT {

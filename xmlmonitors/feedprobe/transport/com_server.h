@@ -8,6 +8,9 @@
 
 namespace feedprobe {
 
+// Makes the plug-in's own classes creatable by identifier, before any registration.
+void RegisterOwnClasses();
+
 platform::HRESULT GetClassObject(const platform::CLSID* clsid, const platform::IID* iid,
                                  void** object);
 platform::HRESULT CanUnloadNow();

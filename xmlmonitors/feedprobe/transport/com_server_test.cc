@@ -131,6 +131,7 @@ TEST_F(RegistrationTest, TransportLibraryIsCreatedThroughTheRegistry) {
   EXPECT_EQ(*platform::MemoryStreamContent(stream.get()), "<fixed/>");
 
   // The plug-in's own class needs no registration.
+  RegisterOwnClasses();
   platform::ComPtr<IMonitorTransport> own;
   EXPECT_EQ(platform::CoCreateInstance(CLSID_HTTPTransport, nullptr, platform::CLSCTX_ALL,
                                        IID_IMonitorTransport, own.out_void()),

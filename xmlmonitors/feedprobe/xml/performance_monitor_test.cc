@@ -63,14 +63,17 @@ TEST(PerformanceMonitor, PathsAndDescriptionsTable) {
     bool show_name;
     const char* description;
   } cases[] = {
-      {"heap", R"(/PerformanceMonitor/object[(@name="JVM")]/counter[(@name="Heap") and (@class="Memory")])",
+      {"heap",
+       R"(/PerformanceMonitor/object[(@name="JVM")])"
+       R"(/counter[(@name="Heap") and (@class="Memory")])",
        "/JVM/Heap", kJvm, true, "counter", false, "Heap in use"},
       {"heap", nullptr, nullptr, nullptr, true, "Heap", false, "Heap by name lookup"},
       {"heap", nullptr, nullptr, nullptr, true, "/descriptions/special", false,
        "From absolute lookup"},
       {"jvm", kJvm, "/JVM", "/PerformanceMonitor", true, "object", false, "Any component"},
       {"classfirst",
-       R"(/PerformanceMonitor/object[(@name="Other")]/counter[(@class="Memory") and (@name="Heap")])",
+       R"(/PerformanceMonitor/object[(@name="Other")])"
+       R"(/counter[(@class="Memory") and (@name="Heap")])",
        "/Other/Heap", R"(/PerformanceMonitor/object[(@name="Other")])", true, nullptr, false,
        nullptr},
       {"obrien", R"(/PerformanceMonitor/object[(@name="JVM")]/counter[(@name="O'Brien")])",
@@ -163,7 +166,8 @@ TEST(PerformanceMonitor, AnnotateCountersWritesIdDisplayPathAndDescription) {
   ASSERT_TRUE(AnnotateCounters(list.AsNode(), descriptions.DocumentElement(), false, error));
   EXPECT_EQ(list.Xml(), first);
 
-  XmlDocument empty = Parse("<?xml version=\"1.0\" ?><PerformanceMonitor>\r\n</PerformanceMonitor>");
+  XmlDocument empty =
+      Parse("<?xml version=\"1.0\" ?><PerformanceMonitor>\r\n</PerformanceMonitor>\r\n");
   EXPECT_TRUE(AnnotateCounters(empty.DocumentElement(), XmlNode(), true, error));
   EXPECT_FALSE(AnnotateCounters(XmlNode(), XmlNode(), true, error));
   EXPECT_EQ(error, "Performance data could not be loaded");
@@ -199,8 +203,10 @@ TEST(PerformanceMonitor, ItemDisplayNameFallsBackToLastStep) {
     const char* expected;
   } cases[] = {
       {R"(/PerformanceMonitor/object[(@name="JVM")]/counter[(@name="Heap")])", "Heap"},
-      {R"(/PerformanceMonitor/object[(@name="JVM")]/counter[(@class="C")])", R"(counter[(@class="C")])"},
-      {R"(/PerformanceMonitor/object[(@name="JVM")]/counter[(@name="")])", R"(counter[(@name="")])"},
+      {R"(/PerformanceMonitor/object[(@name="JVM")]/counter[(@class="C")])",
+       R"(counter[(@class="C")])"},
+      {R"(/PerformanceMonitor/object[(@name="JVM")]/counter[(@name="")])",
+       R"(counter[(@name="")])"},
       {"/PerformanceMonitor/missing", "missing"},
       {"no slash", "no slash"},
       {"", ""},

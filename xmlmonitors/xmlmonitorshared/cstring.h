@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 class CString {
  public:
@@ -38,6 +39,9 @@ class CString {
  private:
   std::string text_;
 };
+
+// Byte-wise comparison that ignores the letter case of ASCII letters.
+bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
 // Length of a text; 0 for null.
 size_t TextLength(const char* text);

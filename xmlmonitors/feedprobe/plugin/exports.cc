@@ -1,5 +1,6 @@
 // The plug-in's exported functions: thin shims over the core, with C linkage.
 #include "feedprobe/feedprobe.h"
+#include "feedprobe/collection/measurements.h"
 #include "feedprobe/plugin/lifecycle.h"
 #include "feedprobe/plugin/small_entry_points.h"
 #include "feedprobe/transport/com_server.h"
@@ -21,6 +22,27 @@ FEEDPROBE_EXPORT void CancelAdd(void) { feedprobe::CancelAdd(); }
 
 FEEDPROBE_EXPORT void FreeMonitorStringAllocation(char** text) {
   feedprobe::FreeMonitorStringAllocation(text);
+}
+
+FEEDPROBE_EXPORT int32_t ActivateMeasurement(const char* identifier, const char* host,
+                                             const char* encoded_login, char* text,
+                                             int32_t capacity) {
+  return feedprobe::ActivateMeasurement(identifier, host, encoded_login, text, capacity);
+}
+
+FEEDPROBE_EXPORT int32_t DeActivateMeasurement(const char* identifier, const char* host,
+                                               char* text, int32_t capacity) {
+  return feedprobe::DeActivateMeasurement(identifier, host, text, capacity);
+}
+
+FEEDPROBE_EXPORT int32_t GetNewData(const char* identifier, const char* host,
+                                    SampleRecord* record, char* text, int32_t capacity) {
+  return feedprobe::GetNewData(identifier, host, record, text, capacity);
+}
+
+FEEDPROBE_EXPORT int32_t TestMachine(const char* host, const char* encoded_login, char* text,
+                                     int32_t capacity) {
+  return feedprobe::TestMachine(host, encoded_login, text, capacity);
 }
 
 FEEDPROBE_EXPORT int32_t DllGetClassObject(const FeedprobeGuid* clsid, const FeedprobeGuid* iid,

@@ -92,12 +92,14 @@ TestServer::TestServer(const TlsServerSetup& tls)
 
 void TestServer::Configure() {
   server_->new_task_queue = [this] { return new CountingQueue(&connections_); };
-  // Recorded once handled, when the server has read the body.
+  // Requests are recorded before they are answered (so a client never sees an answer before
+  // its request counts) and get their body once the server has read it.
   server_->set_logger([this](const httplib::Request& request, const httplib::Response&) {
     std::lock_guard<std::mutex> lock(mutex_);
-    received_.push_back({request.method, request.path, request.body,
-                         request.get_header_value("Content-Type"),
-                         request.get_header_value("Authorization"), request.remote_port});
+    auto pending = pending_bodies_.find(&request);
+    if (pending == pending_bodies_.end()) return;
+    received_[pending->second].body = request.body;
+    pending_bodies_.erase(pending);
   });
   server_->set_pre_routing_handler(
       [this](const httplib::Request& request, httplib::Response& response) {
@@ -231,6 +233,13 @@ std::vector<ReceivedRequest> TestServer::received() const {
 httplib::Server::HandlerResponse TestServer::BeforeRouting(const httplib::Request& request,
                                                            httplib::Response& response) {
   ++requests_;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pending_bodies_[&request] = received_.size();
+    received_.push_back({request.method, request.path, request.body,
+                         request.get_header_value("Content-Type"),
+                         request.get_header_value("Authorization"), request.remote_port});
+  }
   if (Authenticated(request)) return httplib::Server::HandlerResponse::Unhandled;
   response.status = 401;
   if (authentication_ == Authentication::kBasic) {

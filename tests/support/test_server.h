@@ -15,6 +15,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -116,6 +117,7 @@ class TestServer {
   bool released_ = false;
   int stalled_ = 0;
   std::vector<ReceivedRequest> received_;
+  std::map<const httplib::Request*, size_t> pending_bodies_;
 };
 
 }  // namespace testing_support

@@ -2,6 +2,8 @@
 #include "feedprobe/feedprobe.h"
 #include "feedprobe/collection/measurements.h"
 #include "feedprobe/plugin/lifecycle.h"
+#include "feedprobe/plugin/user_data.h"
+#include "feedprobe/selection/measurement_collection.h"
 #include "feedprobe/plugin/small_entry_points.h"
 #include "feedprobe/transport/com_server.h"
 
@@ -43,6 +45,17 @@ FEEDPROBE_EXPORT int32_t GetNewData(const char* identifier, const char* host,
 FEEDPROBE_EXPORT int32_t TestMachine(const char* host, const char* encoded_login, char* text,
                                      int32_t capacity) {
   return feedprobe::TestMachine(host, encoded_login, text, capacity);
+}
+
+FEEDPROBE_EXPORT int32_t GetUserDataStr(const HostLoginRecord* login, const char* properties,
+                                        char** output) {
+  return feedprobe::GetUserDataStr(login, properties, output);
+}
+
+FEEDPROBE_EXPORT int32_t GetMeasurementsCollection(const HostLoginRecord* login,
+                                                   const char* properties, char** output,
+                                                   char* text, int32_t capacity) {
+  return feedprobe::GetMeasurementsCollection(login, properties, output, text, capacity);
 }
 
 FEEDPROBE_EXPORT int32_t DllGetClassObject(const FeedprobeGuid* clsid, const FeedprobeGuid* iid,

@@ -53,6 +53,20 @@ TEST_F(Startup, LoadsAllFourDocumentsAndCreatesTheHttpTransport) {
   EXPECT_EQ(loaded, 0);
 }
 
+TEST(ShippedConfiguration, ExampleStartsWithAllItsDocuments) {
+  ProgramFolder folder;
+  for (const char* file : {"example.ini", "example-identity.xsl", "example-request.xsl",
+                           "example-descriptions.xml"})
+    testing_support::CopyFile(std::string(FEEDPROBE_STAGE_DIR) + "/dat/monitors/" + file,
+                              folder.monitors() + file);
+  PluginCopy plugin(folder, "example");
+  std::string text;
+  int32_t loaded = 99;
+  EXPECT_EQ(plugin.Init(&text, &loaded), 0) << text;
+  EXPECT_EQ(loaded, 0);
+  plugin.Terminate();
+}
+
 TEST_F(Startup, EmptyKeysAndAMissingDescriptionFileAreFine) {
   int32_t loaded = 99;
   EXPECT_EQ(Init("DescriptionFile=../dat/monitors/none.xml\nMetricListXSL=\n", nullptr, &loaded), 0);

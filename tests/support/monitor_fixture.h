@@ -49,6 +49,7 @@ class MonitorFixture {
   ~MonitorFixture();
 
   ProgramFolder& folder() { return folder_; }
+  const ProgramFolder& folder() const { return folder_; }
   TestServer& server() { return *server_; }
   PluginCopy& plugin() { return *plugin_; }
   // "127.0.0.1:<port>"

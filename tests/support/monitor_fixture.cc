@@ -1,6 +1,14 @@
 #include "support/monitor_fixture.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -58,18 +66,21 @@ void MonitorFixture::SetData(const std::string& data) {
   *data_ = data;
 }
 
-int32_t MonitorFixture::Start(const std::string& extra_keys, std::string* failure) {
+void MonitorFixture::StartServer() {
   if (!started_) {
     server_->Start();
     started_ = true;
   }
+}
+
+int32_t MonitorFixture::Start(const std::string& extra_keys, std::string* failure) {
+  StartServer();
   folder_.Write("dat/monitors/identity.xsl", kIdentityStylesheet);
   folder_.WriteMonitorConfig(type_ + ".ini", "[" + type_ + "]\n"
                              "MetricListXSL=../dat/monitors/identity.xsl\n"
                              "MetricDataXSL=../dat/monitors/identity.xsl\n"
-                             "MetricRequestXSL=../dat/monitors/identity.xsl\n"
-                             "MetricListURL=/list\n"
-                             "MetricDataURL=/data\n" +
+                             "MetricRequestXSL=../dat/monitors/identity.xsl\n" +
+                             std::string(default_urls_ ? "MetricListURL=/list\nMetricDataURL=/data\n" : "") +
                              extra_keys);
   if (!plugin_) plugin_ = std::make_unique<PluginCopy>(folder_, type_);
   return plugin_->Init(failure);
@@ -80,6 +91,40 @@ int MonitorFixture::RequestsFor(const std::string& path) const {
   for (const ReceivedRequest& request : server_->received())
     if (request.path == path) ++count;
   return count;
+}
+
+std::vector<ReceivedRequest> MonitorFixture::RequestsTo(const std::string& path) const {
+  std::vector<ReceivedRequest> requests;
+  for (const ReceivedRequest& request : server_->received())
+    if (request.path == path) requests.push_back(request);
+  return requests;
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
+  setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() { unsetenv(name_.c_str()); }
+
+int FreePort() {
+  int socket_fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  int port = -1;
+  if (bind(socket_fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+      getsockname(socket_fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+    port = ntohs(address.sin_port);
+  close(socket_fd);
+  return port;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 namespace {

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "feedprobe/feedprobe.h"
 #include "support/plugin_copy.h"
@@ -24,25 +25,49 @@ extern const char kThreadsId[];
 // A PerformanceMonitor document like kSampleList with the given values.
 std::string SampleData(const std::string& heap, const std::string& threads);
 
+// Sets an environment variable for its lifetime (unset afterwards).
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  std::string name_;
+};
+
+// A port on 127.0.0.1 that nothing listened on a moment ago.
+int FreePort();
+
+// The whole content of a file; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+
 class MonitorFixture {
  public:
   explicit MonitorFixture(std::string type = "alpha");
   ~MonitorFixture();
 
   ProgramFolder& folder() { return folder_; }
+  const ProgramFolder& folder() const { return folder_; }
   TestServer& server() { return *server_; }
   PluginCopy& plugin() { return *plugin_; }
   // "127.0.0.1:<port>"
   std::string host() const;
 
-  // Writes the configuration (identity stylesheets, list at /list, data at /data, plus the
-  // extra keys), starts the server (routes must be set before) and runs InitMonitor.
+  // Starts the server (routes must be set before); Start does it too.
+  void StartServer();
+  // Writes the configuration (identity stylesheets, list at /list, data at /data unless
+  // OmitDefaultUrls, plus the extra keys), starts the server and runs InitMonitor.
   int32_t Start(const std::string& extra_keys = "", std::string* failure = nullptr);
+  void OmitDefaultUrls() { default_urls_ = false; }
   // Serves the list and data documents (before Start); the data may change while running.
   void ServeSample(const std::string& list = kSampleList);
   void SetData(const std::string& data);
   // Server requests for a path so far.
   int RequestsFor(const std::string& path) const;
+  // The server's requests for a path so far, in order.
+  std::vector<ReceivedRequest> RequestsTo(const std::string& path) const;
 
   int32_t Activate(const std::string& id, const std::string& host, const char* login = nullptr,
                    std::string* text = nullptr);
@@ -61,6 +86,7 @@ class MonitorFixture {
   std::unique_ptr<PluginCopy> plugin_;
   std::shared_ptr<std::string> data_;
   bool started_ = false;
+  bool default_urls_ = true;
 };
 
 }  // namespace testing_support

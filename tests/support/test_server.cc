@@ -116,7 +116,16 @@ TestServer& TestServer::Get(const std::string& pattern, Handler handler) {
 }
 
 TestServer& TestServer::Post(const std::string& pattern, Handler handler) {
-  server_->Post(pattern, std::move(handler));
+  // The body is recorded before the answer goes out, so a client that has its answer finds it.
+  server_->Post(pattern, [this, handler = std::move(handler)](const httplib::Request& request,
+                                                              httplib::Response& response) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto pending = pending_bodies_.find(&request);
+      if (pending != pending_bodies_.end()) received_[pending->second].body = request.body;
+    }
+    handler(request, response);
+  });
   return *this;
 }
 
@@ -238,7 +247,8 @@ httplib::Server::HandlerResponse TestServer::BeforeRouting(const httplib::Reques
     pending_bodies_[&request] = received_.size();
     received_.push_back({request.method, request.path, request.body,
                          request.get_header_value("Content-Type"),
-                         request.get_header_value("Authorization"), request.remote_port});
+                         request.get_header_value("Authorization"), request.remote_port,
+                         request.target});
   }
   if (Authenticated(request)) return httplib::Server::HandlerResponse::Unhandled;
   response.status = 401;

@@ -40,6 +40,7 @@ struct ReceivedRequest {
   std::string content_type;
   std::string authorization;
   int remote_port = 0;
+  std::string target;  // path with the query, as sent
 };
 
 class TestServer {

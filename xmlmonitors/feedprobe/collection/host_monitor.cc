@@ -216,6 +216,12 @@ bool HostMonitor::MarkActivation(const std::vector<std::string>& identifiers, bo
   int32_t count = static_cast<int32_t>(identifiers.size());
   active_count_ += enabled ? count : -count;
   if (!counter_activation_mode_) return true;
+  return MarkCounters(identifiers, enabled, send);
+}
+
+bool HostMonitor::MarkCounters(const std::vector<std::string>& identifiers, bool enabled,
+                               bool send) {
+  std::lock_guard<std::recursive_mutex> lock(document_mutex_);
   for (const std::string& identifier : identifiers) {
     request_pending_ = true;
     XmlNode node = SelectNodeByPath(identifier, list_loader_.root_node());
@@ -251,12 +257,8 @@ bool HostMonitor::LoadStep(Pass pass) {
         std::lock_guard<std::recursive_mutex> lock(document_mutex_);
         for (const auto& [identifier, on] : active_set_)
           if (on) active.push_back(identifier);
-        bool mode = counter_activation_mode_;
-        counter_activation_mode_ = true;  // the re-send happens whatever the mode
-        int32_t count = active_count_;
-        MarkActivation(active, true, true);
-        active_count_ = count;
-        counter_activation_mode_ = mode;
+        // The re-send happens whatever the mode and does not count as an activation.
+        MarkCounters(active, true, true);
       }
       loaded = loader.LoadDocument(target, stylesheet, false);
     }

@@ -102,6 +102,8 @@ class HostMonitor : public std::enable_shared_from_this<HostMonitor> {
  private:
   enum class Pass { kList, kData };
   bool LoadStep(Pass pass);
+  // The marking and sending part of MarkActivation, whatever the mode, without counting.
+  bool MarkCounters(const std::vector<std::string>& identifiers, bool enabled, bool send);
   void ExtractValues(const platform::TimeOfDayValue& time);
   void StoreValue(const std::string& identifier, const std::string& text,
                   const platform::TimeOfDayValue& time);

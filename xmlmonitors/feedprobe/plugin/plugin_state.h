@@ -24,6 +24,11 @@ using StartPullhubFunction = int32_t (*)(const char* host, int32_t* port, char* 
 constexpr size_t kMaxMonitorTypeLength = 63;
 
 struct PluginState {
+  // The extension stays loaded: unloading it from the plug-in's own teardown can let the
+  // dynamic loader unmap the plug-in while that teardown still runs (at process exit, after
+  // the host has closed the plug-in).
+  ~PluginState() { extension.KeepLoaded(); }
+
   // From the plug-in's own file name; see GetMonitorType.
   std::string monitor_type;
   std::unique_ptr<HostMonitorRegistry> registry;

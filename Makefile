@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_PARALLEL ?= 2
 
-.PHONY: all deps configure build test demo clean
+.PHONY: all deps configure build test test-asan test-tsan check demo clean
 
 all: build
 
@@ -18,6 +18,24 @@ build: configure
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(CTEST_PARALLEL)
+
+# The whole suite with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFEEDPROBE_SANITIZE=address
+	cmake --build build-asan
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir build-asan --output-on-failure -j $(CTEST_PARALLEL)
+
+# The concurrency tests with ThreadSanitizer.
+TSAN_TESTS ?= Collection|Transport|AutoResetEvent|Thread|HostSetup|Registration
+test-tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFEEDPROBE_SANITIZE=thread
+	cmake --build build-tsan
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	  ctest --test-dir build-tsan --output-on-failure -j $(CTEST_PARALLEL) -R '$(TSAN_TESTS)'
+
+# Everything CI runs.
+check: test test-asan test-tsan
 
 demo: build
 	@if [ -x demo/run-demo.sh ]; then bash demo/run-demo.sh $(BUILD_DIR); \

@@ -165,7 +165,8 @@ TEST(Collection, StalledServerIsTornDownPromptly) {
   ASSERT_EQ(fixture.server().stalled(), 1);
   auto started = std::chrono::steady_clock::now();
   EXPECT_EQ(fixture.Deactivate(kHeapId, fixture.host()), 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(3500));
+  // The abort ends the transfer: teardown does not wait for the server's 30 s inactivity limit.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
   fixture.server().Release();
 }
 

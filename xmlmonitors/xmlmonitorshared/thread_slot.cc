@@ -2,12 +2,20 @@
 
 #include "xmlmonitorshared/exceptions.h"
 
-ThreadSlot::ThreadSlot(platform::SlotCleanup cleanup) : index_(platform::SlotAlloc(cleanup)) {
+ThreadSlot::ThreadSlot(platform::SlotCleanup cleanup)
+    : index_(platform::SlotAlloc(cleanup)), cleanup_(cleanup) {
   if (index_ == -1) throw CMtlsException();
 }
 
 void ThreadSlot::Release() {
-  if (index_ >= 0) platform::SlotFree(index_);
+  if (index_ < 0) return;
+  // The releasing thread's value goes now; threads that ended released theirs already.
+  void* own = platform::SlotGet(index_);
+  if (own != nullptr && cleanup_ != nullptr) {
+    platform::SlotSet(index_, nullptr);
+    cleanup_(own);
+  }
+  platform::SlotFree(index_);
   index_ = -1;
 }
 

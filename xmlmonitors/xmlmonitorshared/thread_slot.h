@@ -14,6 +14,7 @@ class ThreadSlot {
   ThreadSlot(const ThreadSlot&) = delete;
   ThreadSlot& operator=(const ThreadSlot&) = delete;
 
+  // Frees the slot, releasing the calling thread's value with the clean-up routine.
   void Release();
   // -1 without a slot, else the result of storing the pointer for the calling thread.
   int32_t Set(void* value);
@@ -22,4 +23,5 @@ class ThreadSlot {
 
  private:
   int32_t index_ = -1;
+  platform::SlotCleanup cleanup_ = nullptr;
 };

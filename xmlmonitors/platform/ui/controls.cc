@@ -228,8 +228,9 @@ int ListView::InsertItem(const std::string& label, void* data) {
   if (HasCheckBoxes()) item.state = kStateUnticked;
   auto at = items_.end();
   if (HasStyle(kStyleSortAscending)) {
-    at = std::upper_bound(items_.begin(), items_.end(), label,
-                          [](const std::string& l, const Item& i) { return LabelLess(l, i.label); });
+    at =
+        std::upper_bound(items_.begin(), items_.end(), label,
+                         [](const std::string& l, const Item& i) { return LabelLess(l, i.label); });
   }
   const int index = static_cast<int>(at - items_.begin());
   items_.insert(at, std::move(item));

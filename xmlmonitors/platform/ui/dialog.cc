@@ -27,8 +27,7 @@ Dialog::Dialog(const DialogTemplate& dialog_template, FeedprobeHostWindow* paren
         break;
     }
   }
-  window_ = PixelRect{0, 0,
-                      UnitsToPixelsX(dialog_template.width) + kFrameLeft + kFrameRight,
+  window_ = PixelRect{0, 0, UnitsToPixelsX(dialog_template.width) + kFrameLeft + kFrameRight,
                       UnitsToPixelsY(dialog_template.height) + kFrameTop + kFrameBottom};
 }
 
@@ -142,8 +141,10 @@ bool Dialog::ProposeSize(const PixelRect& proposed) {
   message.proposed = &rect;
   Deliver(message);
   // The window never turns inside out, whatever the procedure made of the proposal.
-  if (rect.right < rect.left + kFrameLeft + kFrameRight) rect.right = rect.left + kFrameLeft + kFrameRight;
-  if (rect.bottom < rect.top + kFrameTop + kFrameBottom) rect.bottom = rect.top + kFrameTop + kFrameBottom;
+  if (rect.right < rect.left + kFrameLeft + kFrameRight)
+    rect.right = rect.left + kFrameLeft + kFrameRight;
+  if (rect.bottom < rect.top + kFrameTop + kFrameBottom)
+    rect.bottom = rect.top + kFrameTop + kFrameBottom;
   window_ = rect;
   return true;
 }
@@ -249,14 +250,17 @@ void ShowMessageBox(FeedprobeHostWindow* parent, const std::string& text,
                           kStyleDefaultButton});
   std::unique_ptr<FrontEndSession> session = OpenTerminalSession(box);
   if (session == nullptr) return;
-  RunWithSession(*session, box, parent, [](Dialog& dialog, Message& message) {
-    if (message.kind == MessageKind::kCommand && message.code == kButtonClicked &&
-        (message.control_id == kIdOk || message.control_id == kIdCancel)) {
-      dialog.EndDialog(message.control_id);
-      return true;
-    }
-    return false;
-  }, 0);
+  RunWithSession(
+      *session, box, parent,
+      [](Dialog& dialog, Message& message) {
+        if (message.kind == MessageKind::kCommand && message.code == kButtonClicked &&
+            (message.control_id == kIdOk || message.control_id == kIdCancel)) {
+          dialog.EndDialog(message.control_id);
+          return true;
+        }
+        return false;
+      },
+      0);
 }
 
 intptr_t SendToRootOwner(FeedprobeHostWindow* window, uint32_t message, uintptr_t wparam,

@@ -57,12 +57,12 @@ struct ListNotification {
 
 struct Message {
   MessageKind kind = MessageKind::kInit;
-  intptr_t parameter = 0;        // kInit: the parameter of RunDialog
-  int control_id = 0;            // kCommand, kNotify; kHelp: the control with the focus (0: none)
-  int code = 0;                  // kCommand: the notification code
+  intptr_t parameter = 0;  // kInit: the parameter of RunDialog
+  int control_id = 0;      // kCommand, kNotify; kHelp: the control with the focus (0: none)
+  int code = 0;            // kCommand: the notification code
   NotifyCode notify = NotifyCode::kTreeSelectionChanged;  // kNotify
-  TreeNotification tree;         // kNotify from a tree
-  ListNotification list;         // kNotify from a list
+  TreeNotification tree;                                  // kNotify from a tree
+  ListNotification list;                                  // kNotify from a list
   PixelRect* proposed = nullptr;  // kSizing: the proposed window rectangle; may be changed
 };
 

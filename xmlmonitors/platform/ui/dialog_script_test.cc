@@ -15,10 +15,10 @@
 namespace platform::ui {
 namespace {
 
-using ui_testing::TestDialog;
-using ui_testing::TestTemplate;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ui_testing::TestDialog;
+using ui_testing::TestTemplate;
 
 class ScriptedDialog : public ::testing::Test {
  protected:
@@ -59,8 +59,8 @@ TEST_F(ScriptedDialog, MessagesArriveInOrderWithTheirData) {
   EXPECT_THAT(dialog.log,
               ElementsAre("init 42", "tree-selected none->B", "list-changed zeta 1000->2000",
                           "list-changed alpha 1000->2000", "list-changed alpha 2000->1000",
-                          "list-changed Mid 1000->1003", "command 12 768", "command 1 0",
-                          "destroy", "tree-deleted A", "tree-deleted B", "tree-deleted Root",
+                          "list-changed Mid 1000->1003", "command 12 768", "command 1 0", "destroy",
+                          "tree-deleted A", "tree-deleted B", "tree-deleted Root",
                           "list-deleted alpha", "list-deleted Mid", "list-deleted zeta"));
   // Sorted ascending without regard to case; ticks are state images 2 and 1.
   EXPECT_THAT(dialog.labels_at_ok, ElementsAre("alpha 1000", "Mid 1000", "zeta 2000"));
@@ -90,12 +90,12 @@ struct HelpCall {
 
 TEST_F(ScriptedDialog, HelpReachesTheHostWindowAndANullParentReceivesNothing) {
   std::vector<HelpCall> calls;
-  FeedprobeHostWindow host{FEEDPROBE_HOST_WINDOW_MARKER, &calls,
-                           [](void* context, uint32_t message, uintptr_t wparam, intptr_t lparam) {
-                             static_cast<std::vector<HelpCall>*>(context)->push_back(
-                                 {message, wparam, lparam});
-                             return intptr_t{0};
-                           }};
+  FeedprobeHostWindow host{
+      FEEDPROBE_HOST_WINDOW_MARKER, &calls,
+      [](void* context, uint32_t message, uintptr_t wparam, intptr_t lparam) {
+        static_cast<std::vector<HelpCall>*>(context)->push_back({message, wparam, lparam});
+        return intptr_t{0};
+      }};
   WriteScript("help\npress Help\nclose\n");
   TestDialog with_host;
   EXPECT_EQ(RunDialog(TestTemplate(), &host, with_host.Procedure(), 0), 0);

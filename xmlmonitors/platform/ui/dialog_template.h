@@ -10,12 +10,12 @@
 namespace platform::ui {
 
 enum class ControlKind {
-  kStatic,      // a text label
-  kEdit,        // a text box
-  kGroupBox,    // a frame with a caption
+  kStatic,    // a text label
+  kEdit,      // a text box
+  kGroupBox,  // a frame with a caption
   kPushButton,
   kTreeView,
-  kListView,    // report view, one column
+  kListView,  // report view, one column
 };
 
 // Control styles, or-ed together.
@@ -47,9 +47,9 @@ struct ControlTemplate {
 struct DialogTemplate {
   int id = 0;
   std::string caption;
-  int width = 0;   // client area in dialog units
+  int width = 0;  // client area in dialog units
   int height = 0;
-  bool resizable = false;  // the user may resize the dialog (sizing messages)
+  bool resizable = false;                 // the user may resize the dialog (sizing messages)
   std::vector<ControlTemplate> controls;  // also the tab order
 };
 

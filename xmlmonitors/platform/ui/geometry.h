@@ -46,8 +46,7 @@ inline int UnitsToPixelsY(int units) { return (units * kCharHeight + 4) / 8; }
 inline PixelRect UnitsToPixels(const UnitRect& rect) {
   const int left = UnitsToPixelsX(rect.x);
   const int top = UnitsToPixelsY(rect.y);
-  return PixelRect{left, top, left + UnitsToPixelsX(rect.width),
-                   top + UnitsToPixelsY(rect.height)};
+  return PixelRect{left, top, left + UnitsToPixelsX(rect.width), top + UnitsToPixelsY(rect.height)};
 }
 
 }  // namespace platform::ui

@@ -164,8 +164,8 @@ class ScriptSession : public FrontEndSession {
     }
     if (section_.dialog_id >= 0 && section_.dialog_id != dialog.template_id()) {
       Fail(dialog, section_.header_line,
-           "this section is for dialog " + std::to_string(section_.dialog_id) +
-               ", but dialog " + std::to_string(dialog.template_id()) + " is shown");
+           "this section is for dialog " + std::to_string(section_.dialog_id) + ", but dialog " +
+               std::to_string(dialog.template_id()) + " is shown");
       return;
     }
     for (std::size_t i = 0; i < section_.lines.size(); ++i) {

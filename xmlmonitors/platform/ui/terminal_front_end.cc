@@ -8,6 +8,7 @@
 // or the default button, Esc cancels, F1 asks for help.
 #include <fcntl.h>
 #include <locale.h>
+#include <ncursesw/curses.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -18,8 +19,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include <ncursesw/curses.h>
 
 #include "platform/os/debug_output.h"
 #include "platform/ui/dialog.h"
@@ -223,8 +222,7 @@ class TerminalSession : public FrontEndSession {
     const PixelRect client = dialog.ClientRect();
     const int cols = std::max(COLS - 2, 1), rows = std::max(LINES - 2, 1);
     *sx = client.width() > cols * kCharWidth ? double(cols * kCharWidth) / client.width() : 1.0;
-    *sy = client.height() > rows * kCharHeight ? double(rows * kCharHeight) / client.height()
-                                               : 1.0;
+    *sy = client.height() > rows * kCharHeight ? double(rows * kCharHeight) / client.height() : 1.0;
   }
 
   CellRect Box(const Dialog& dialog) const {
@@ -437,12 +435,24 @@ class TerminalSession : public FrontEndSession {
     const int last = static_cast<int>(visible.size()) - 1;
     const TreeItem item = tree.Selection();
     switch (key) {
-      case KEY_UP: at = at < 0 ? 0 : std::max(0, at - 1); break;
-      case KEY_DOWN: at = at < 0 ? 0 : std::min(last, at + 1); break;
-      case KEY_PPAGE: at = std::max(0, at - page); break;
-      case KEY_NPAGE: at = std::min(last, std::max(0, at) + page); break;
-      case KEY_HOME: at = 0; break;
-      case KEY_END: at = last; break;
+      case KEY_UP:
+        at = at < 0 ? 0 : std::max(0, at - 1);
+        break;
+      case KEY_DOWN:
+        at = at < 0 ? 0 : std::min(last, at + 1);
+        break;
+      case KEY_PPAGE:
+        at = std::max(0, at - page);
+        break;
+      case KEY_NPAGE:
+        at = std::min(last, std::max(0, at) + page);
+        break;
+      case KEY_HOME:
+        at = 0;
+        break;
+      case KEY_END:
+        at = last;
+        break;
       case KEY_LEFT:
         if (item == kNoTreeItem) return;
         if (tree.IsExpanded(item) && !tree.Children(item).empty()) {
@@ -470,13 +480,26 @@ class TerminalSession : public FrontEndSession {
     int at = list.NextSelected();
     const int last = list.ItemCount() - 1;
     switch (key) {
-      case KEY_UP: at = at < 0 ? 0 : std::max(0, at - 1); break;
-      case KEY_DOWN: at = at < 0 ? 0 : std::min(last, at + 1); break;
-      case KEY_PPAGE: at = std::max(0, at - page); break;
-      case KEY_NPAGE: at = std::min(last, std::max(0, at) + page); break;
-      case KEY_HOME: at = 0; break;
-      case KEY_END: at = last; break;
-      default: return;
+      case KEY_UP:
+        at = at < 0 ? 0 : std::max(0, at - 1);
+        break;
+      case KEY_DOWN:
+        at = at < 0 ? 0 : std::min(last, at + 1);
+        break;
+      case KEY_PPAGE:
+        at = std::max(0, at - page);
+        break;
+      case KEY_NPAGE:
+        at = std::min(last, std::max(0, at) + page);
+        break;
+      case KEY_HOME:
+        at = 0;
+        break;
+      case KEY_END:
+        at = last;
+        break;
+      default:
+        return;
     }
     list.SetItemState(at, kItemSelected | kItemFocused, kItemSelected | kItemFocused);
   }
@@ -492,11 +515,21 @@ class TerminalSession : public FrontEndSession {
       return;
     }
     switch (key) {
-      case KEY_LEFT: if (cursor > 0) --cursor; return;
-      case KEY_RIGHT: if (cursor < length) ++cursor; return;
-      case KEY_HOME: cursor = 0; return;
-      case KEY_END: cursor = length; return;
-      case KEY_BACKSPACE: EditBackspace(dialog, edit); return;
+      case KEY_LEFT:
+        if (cursor > 0) --cursor;
+        return;
+      case KEY_RIGHT:
+        if (cursor < length) ++cursor;
+        return;
+      case KEY_HOME:
+        cursor = 0;
+        return;
+      case KEY_END:
+        cursor = length;
+        return;
+      case KEY_BACKSPACE:
+        EditBackspace(dialog, edit);
+        return;
       case KEY_DC:
         if (cursor < length) {
           std::string text = edit.text();
@@ -613,8 +646,7 @@ class TerminalSession : public FrontEndSession {
     refresh();
   }
 
-  void DrawEdit(Control& edit, const CellRect& cells, bool focused, int* cursor_y,
-                int* cursor_x) {
+  void DrawEdit(Control& edit, const CellRect& cells, bool focused, int* cursor_y, int* cursor_x) {
     if (edit.HasStyle(kStyleMultiLine)) {
       const CellRect r = Inside(cells, focused);
       const auto lines = Wrap(edit.text(), r.width);
@@ -669,9 +701,7 @@ class TerminalSession : public FrontEndSession {
     for (int row = 0; row < r.height && scroll + row < list.ItemCount(); ++row) {
       const int index = scroll + row;
       const uint32_t image = list.ItemState(index, kStateImageMask);
-      std::string line = image == kStateTicked     ? "[x] "
-                         : image == kStateUnticked ? "[ ] "
-                                                   : "";
+      std::string line = image == kStateTicked ? "[x] " : image == kStateUnticked ? "[ ] " : "";
       line += list.ItemText(index);
       const bool selected = list.ItemState(index, kItemSelected) != 0;
       if (selected) attron(A_REVERSE);

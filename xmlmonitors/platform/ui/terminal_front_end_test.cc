@@ -99,8 +99,8 @@ TEST(TerminalFrontEnd, APersonTicksTwoCountersResizesAndPressesEnter) {
   EXPECT_NE(terminal.screen.find("Root"), std::string::npos);
   const std::string down = "\033OB", tab = "\t";
   // Tree: Root, A, B (the list fills with B's counters); list: alpha ticked, zeta ticked.
-  for (const std::string& keys : {down, down, down, tab, down, std::string(" "), down, down,
-                                  std::string(" ")}) {
+  for (const std::string& keys :
+       {down, down, down, tab, down, std::string(" "), down, down, std::string(" ")}) {
     terminal.Type(keys);
   }
   winsize larger{50, 160, 0, 0};

@@ -41,7 +41,7 @@ inline DialogTemplate TestTemplate(int id = 300, bool resizable = true, int scal
 class TestDialog {
  public:
   std::vector<std::string> log;
-  int live_data = 0;            // item data not yet freed
+  int live_data = 0;                      // item data not yet freed
   std::vector<std::string> labels_at_ok;  // "label state" of each list item when OK came
   std::string name_at_ok;
   PixelRect window_at_end, ok_rect_at_end;
@@ -95,7 +95,8 @@ class TestDialog {
             list->DeleteAllItems();
             const std::string selected = Label(message.tree.new_data);
             if (selected == "B") {
-              for (const char* label : {"zeta", "alpha", "Mid"}) list->InsertItem(label, Data(label));
+              for (const char* label : {"zeta", "alpha", "Mid"})
+                list->InsertItem(label, Data(label));
             } else if (selected == "A") {
               list->InsertItem("one", Data("one"));
             }

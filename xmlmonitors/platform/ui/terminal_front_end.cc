@@ -76,6 +76,29 @@ std::string EncodeUtf8(wchar_t wide) {
   return out;
 }
 
+// UTF-8 to wide characters without the locale's help; a broken sequence gives U+FFFD.
+std::wstring DecodeUtf8(const std::string& text) {
+  std::wstring out;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const int extra = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+    uint32_t c = extra == 0 ? lead : extra == 1 ? lead & 0x1F : extra == 2 ? lead & 0x0F : lead & 0x07;
+    bool broken = extra < 0 || i + extra >= text.size() + (extra > 0 ? 0 : 1);
+    for (int k = 1; !broken && k <= extra; ++k) {
+      if (!IsContinuation(text[i + k])) broken = true;
+      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    }
+    if (broken) {
+      out += L'\uFFFD';
+      ++i;
+      continue;
+    }
+    out += static_cast<wchar_t>(c);
+    i += 1 + extra;
+  }
+  return out;
+}
+
 // Word-wraps text into lines of at most width code points.
 std::vector<std::string> Wrap(const std::string& text, int width) {
   std::vector<std::string> lines;
@@ -237,7 +260,15 @@ class TerminalSession : public FrontEndSession {
     return box;
   }
 
-  CellRect Cells(const Dialog& dialog, const PixelRect& rect) const {
+  // Controls shown on one row: their text sits on the row of their vertical middle, as the
+  // text of a taller edit or button does on a screen.
+  static bool SingleRow(const Control& control) {
+    return control.kind() == ControlKind::kPushButton ||
+           (control.kind() == ControlKind::kEdit && !control.HasStyle(kStyleMultiLine)) ||
+           (control.kind() == ControlKind::kStatic && !control.HasStyle(kStyleMultiLine));
+  }
+
+  CellRect Cells(const Dialog& dialog, const PixelRect& rect, bool single_row = false) const {
     double sx, sy;
     Scales(dialog, &sx, &sy);
     const CellRect box = Box(dialog);
@@ -246,6 +277,10 @@ class TerminalSession : public FrontEndSession {
     const int bottom = int(rect.bottom * sy / kCharHeight);
     CellRect cells{box.x + 1 + left, box.y + 1 + top, std::max(1, right - left),
                    std::max(1, bottom - top)};
+    if (single_row) {
+      cells.y = box.y + 1 + int((rect.top + rect.bottom) / 2 * sy / kCharHeight);
+      cells.height = 1;
+    }
     // Clip to the box's inside.
     cells.width = std::min(cells.width, box.x + box.width - 1 - cells.x);
     cells.height = std::min(cells.height, box.y + box.height - 1 - cells.y);
@@ -361,7 +396,7 @@ class TerminalSession : public FrontEndSession {
         if (c == 8 || c == 127) {
           EditBackspace(dialog, *focused);
         } else if (c >= 32 && !focused->HasStyle(kStyleReadOnly)) {
-          std::size_t& cursor = cursors_[focused];
+          std::size_t& cursor = Cursor(*focused);
           cursor = std::min(cursor, CodePoints(focused->text()));
           std::string text = focused->text();
           text.insert(OffsetOf(text, cursor), EncodeUtf8(c));
@@ -374,8 +409,13 @@ class TerminalSession : public FrontEndSession {
     }
   }
 
+  // The edit's cursor in code points; it starts after the text.
+  std::size_t& Cursor(const Control& edit) {
+    return cursors_.try_emplace(&edit, CodePoints(edit.text())).first->second;
+  }
+
   void EditBackspace(Dialog& dialog, Control& edit) {
-    std::size_t& cursor = cursors_[&edit];
+    std::size_t& cursor = Cursor(edit);
     cursor = std::min(cursor, CodePoints(edit.text()));
     if (cursor == 0 || edit.HasStyle(kStyleReadOnly)) return;
     std::string text = edit.text();
@@ -505,7 +545,7 @@ class TerminalSession : public FrontEndSession {
   }
 
   void EditKey(Dialog& dialog, Control& edit, int key) {
-    std::size_t& cursor = cursors_[&edit];
+    std::size_t& cursor = Cursor(edit);
     const std::size_t length = CodePoints(edit.text());
     cursor = std::min(cursor, length);
     if (edit.HasStyle(kStyleReadOnly)) {
@@ -547,8 +587,8 @@ class TerminalSession : public FrontEndSession {
 
   static void Put(int y, int x, const std::string& text, int width) {
     if (width <= 0 || y < 0 || y >= LINES) return;
-    const std::string cut = Slice(text, 0, static_cast<std::size_t>(width));
-    mvaddstr(y, x, cut.c_str());
+    const std::wstring wide = DecodeUtf8(Slice(text, 0, static_cast<std::size_t>(width)));
+    mvaddnwstr(y, x, wide.c_str(), static_cast<int>(wide.size()));
   }
 
   static void Frame(const CellRect& r, const std::string& caption) {
@@ -599,7 +639,7 @@ class TerminalSession : public FrontEndSession {
         Control& control = *owned;
         if (!control.visible()) continue;
         if ((control.kind() == ControlKind::kGroupBox) != (pass == 0)) continue;
-        const CellRect r = Cells(dialog, control.rect());
+        const CellRect r = Cells(dialog, control.rect(), SingleRow(control));
         if (r.width <= 0 || r.height <= 0) continue;
         const bool has_focus = &control == focused;
         const int dim = control.enabled() ? 0 : A_DIM;
@@ -659,7 +699,7 @@ class TerminalSession : public FrontEndSession {
     }
     std::string shown = edit.text();
     if (edit.HasStyle(kStylePassword)) shown = std::string(CodePoints(shown), '*');
-    std::size_t& cursor = cursors_[&edit];
+    std::size_t& cursor = Cursor(edit);
     cursor = std::min(cursor, CodePoints(shown));
     int& scroll = scrolls_[&edit];
     const int width = std::max(1, cells.width);

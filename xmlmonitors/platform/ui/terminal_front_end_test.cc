@@ -43,8 +43,27 @@ std::string RunDialogInChild() {
   return report;
 }
 
+// Kills and reaps the child if the test leaves before it has ended.
+class ChildGuard {
+ public:
+  explicit ChildGuard(pid_t pid) : pid_(pid) {}
+  ~ChildGuard() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  void Reaped() { pid_ = -1; }
+
+ private:
+  pid_t pid_;
+};
+
 class PseudoTerminal {
  public:
+  ~PseudoTerminal() {
+    if (master >= 0) close(master);
+  }
   // Reads what the child draws until the text appears, the output has been quiet for
   // quiet_ms, or the time is up. True when the text (if any) was seen.
   bool Read(const std::string& text, int quiet_ms, int limit_ms) {
@@ -94,6 +113,7 @@ TEST(TerminalFrontEnd, APersonTicksTwoCountersResizesAndPressesEnter) {
     _exit(0);
   }
   close(report_pipe[1]);
+  ChildGuard guard(child);
 
   EXPECT_TRUE(terminal.Read("Terminal Test", 0, 10000)) << terminal.screen;
   EXPECT_NE(terminal.screen.find("Root"), std::string::npos);
@@ -121,7 +141,7 @@ TEST(TerminalFrontEnd, APersonTicksTwoCountersResizesAndPressesEnter) {
     waitpid(child, &status, 0);
     ADD_FAILURE() << "the dialog did not end; screen:\n" << terminal.screen;
   }
-  close(terminal.master);
+  guard.Reaped();
   std::string report;
   char buffer[1024];
   for (ssize_t got; (got = read(report_pipe[0], buffer, sizeof buffer)) > 0;) {

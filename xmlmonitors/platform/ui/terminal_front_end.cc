@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -131,10 +132,10 @@ std::vector<std::string> Wrap(const std::string& text, int width) {
 // done to it happens with the terminal mutex held, by one thread at a time.
 class TerminalScreen {
  public:
-  static TerminalScreen* Open() {
+  static std::unique_ptr<TerminalScreen> Open() {
     auto screen = std::unique_ptr<TerminalScreen>(new TerminalScreen());
     if (!screen->Start()) return nullptr;
-    return screen.release();
+    return screen;
   }
   ~TerminalScreen() {
     if (screen_ != nullptr) {
@@ -191,7 +192,7 @@ std::recursive_mutex& TerminalMutex() {
 }
 
 // The open screen and the number of sessions on it; guarded by the terminal mutex.
-TerminalScreen* g_screen = nullptr;
+std::unique_ptr<TerminalScreen> g_screen;
 int g_screen_users = 0;
 
 struct CellRect {
@@ -200,12 +201,9 @@ struct CellRect {
 
 class TerminalSession : public FrontEndSession {
  public:
-  TerminalSession(std::unique_lock<std::recursive_mutex> lock) : lock_(std::move(lock)) {}
+  explicit TerminalSession(std::unique_lock<std::recursive_mutex> lock) : lock_(std::move(lock)) {}
   ~TerminalSession() override {
-    if (--g_screen_users == 0) {
-      delete g_screen;
-      g_screen = nullptr;
-    }
+    if (--g_screen_users == 0) g_screen.reset();
   }
 
   void Attach(Dialog& dialog) override { Place(dialog); }

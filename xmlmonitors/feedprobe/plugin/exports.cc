@@ -3,6 +3,7 @@
 #include "feedprobe/collection/measurements.h"
 #include "feedprobe/plugin/lifecycle.h"
 #include "feedprobe/plugin/user_data.h"
+#include "feedprobe/selection/browse.h"
 #include "feedprobe/selection/measurement_collection.h"
 #include "feedprobe/plugin/small_entry_points.h"
 #include "feedprobe/transport/com_server.h"
@@ -50,6 +51,12 @@ FEEDPROBE_EXPORT int32_t TestMachine(const char* host, const char* encoded_login
 FEEDPROBE_EXPORT int32_t GetUserDataStr(const HostLoginRecord* login, const char* properties,
                                         char** output) {
   return feedprobe::GetUserDataStr(login, properties, output);
+}
+
+FEEDPROBE_EXPORT int32_t BrowseMonitorExBiggerDesc(FeedprobeHostWindow* parent, const char* host,
+                                                   BrowsedMeasurement** measurements,
+                                                   int32_t* count, char* text, int32_t capacity) {
+  return feedprobe::BrowseMonitorExBiggerDesc(parent, host, measurements, count, text, capacity);
 }
 
 FEEDPROBE_EXPORT int32_t GetMeasurementsCollection(const HostLoginRecord* login,

@@ -3,7 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +13,7 @@
 #include "feedprobe/xml/xml_doc_loader.h"
 #include "platform/com/interfaces.h"
 #include "platform/os/dynamic_library.h"
+#include "platform/ui/dialog.h"
 
 namespace feedprobe {
 
@@ -56,8 +57,9 @@ struct PluginState {
   std::string monitor_type_string;
   platform::DynamicLibrary extension;
   StartPullhubFunction start_pullhub = nullptr;
-  // Closes the open browse dialog, when one is open (see CancelAdd).
-  std::function<void()> close_selection_window;
+  // The open browse dialog, which CancelAdd closes; guarded by the mutex.
+  std::mutex selection_window_mutex;
+  platform::ui::Dialog* selection_window = nullptr;
 };
 
 PluginState& State();

@@ -20,8 +20,9 @@ int32_t SetMonitorRate(uint32_t* rate) {
 }
 
 void CancelAdd() {
-  std::function<void()> close = State().close_selection_window;
-  if (close) close();
+  PluginState& state = State();
+  std::lock_guard<std::mutex> lock(state.selection_window_mutex);
+  if (state.selection_window != nullptr) state.selection_window->RequestClose();
 }
 
 void FreeMonitorStringAllocation(char** text) {

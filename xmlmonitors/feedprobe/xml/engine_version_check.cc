@@ -3,7 +3,8 @@
 #include <string>
 
 #include "feedprobe/plugin/configuration.h"
-#include "platform/os/debug_output.h"
+#include "feedprobe/resources/string_table.h"
+#include "platform/ui/dialog.h"
 #include "platform/os/profile.h"
 
 namespace feedprobe {
@@ -11,8 +12,7 @@ namespace feedprobe {
 void ShowEngineVersionWarning() {
   std::string caption =
       platform::ReadProfileString(GetProductFilePath(), "General", "ProductName", "Ombrelay", 2049);
-  std::string text = "This monitor requiers MSXML version higher than 2.5.";
-  platform::DebugOutput(caption + ": " + text + "\n");
+  platform::ui::ShowMessageBox(nullptr, LoadResourceString(kStrEngineTooOld), caption);
 }
 
 }  // namespace feedprobe

@@ -163,6 +163,8 @@ TEST_F(LoaderTest, ConfiguredFilesMissingOrBroken) {
 TEST_F(LoaderTest, StylesheetResultsThatAreOdd) {
   std::string log = folder_.root() + "/debug.log";
   setenv("FEEDPROBE_DEBUG_OUTPUT", log.c_str(), 1);
+  folder_.Write("script.txt", "");
+  setenv("FEEDPROBE_UI", ("script:" + folder_.root() + "/script.txt").c_str(), 1);
   server_.Start();
   CXmlDocLoader nothing_sheet, stylesheet_sheet, loader;
   XmlNode applies_to_nothing = Stylesheet(nothing_sheet, R"(<xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
@@ -178,6 +180,7 @@ TEST_F(LoaderTest, StylesheetResultsThatAreOdd) {
   // A stylesheet as result: the warning, and the load still succeeds.
   EXPECT_TRUE(loader.LoadDocument("/status", writes_a_stylesheet, false));
   unsetenv("FEEDPROBE_DEBUG_OUTPUT");
+  unsetenv("FEEDPROBE_UI");
   std::stringstream text;
   text << std::ifstream(log).rdbuf();
   EXPECT_THAT(text.str(), HasSubstr("requiers MSXML version higher than 2.5."));

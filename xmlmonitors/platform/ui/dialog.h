@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -129,6 +130,10 @@ class Dialog {
   // The front-end gives up (a script error): Cancel as Esc would, then the run ends with 0
   // whatever the procedure did.
   void Abandon();
+  // Asks for the dialog to close as cancelled; safe from any thread. The front-end acts on it
+  // at its next chance (a terminal within a quarter of a second, a script before its next line).
+  void RequestClose() { close_requested_ = true; }
+  bool close_requested() const { return close_requested_; }
   void SetWindowRect(const PixelRect& rect) { window_ = rect; }
   void AttachSession(FrontEndSession* session) { session_ = session; }
   // kDestroy, then the deletion of every item.
@@ -143,6 +148,7 @@ class Dialog {
   std::vector<std::unique_ptr<Control>> controls_;
   PixelRect window_;
   bool ended_ = false;
+  std::atomic<bool> close_requested_{false};
   int end_code_ = 0;
   bool destroyed_ = false;
   FrontEndSession* session_ = nullptr;

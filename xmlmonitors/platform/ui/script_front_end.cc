@@ -169,6 +169,7 @@ class ScriptSession : public FrontEndSession {
       return;
     }
     for (std::size_t i = 0; i < section_.lines.size(); ++i) {
+      if (dialog.close_requested()) break;
       const ScriptLine& line = section_.lines[i];
       std::string error;
       if (!Perform(dialog, line.text, &error)) {

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cwchar>
 #include <map>
@@ -26,6 +27,8 @@
 #include "platform/ui/front_end.h"
 
 namespace platform::ui {
+
+constexpr int kInputPollMs = 250;
 
 namespace {
 
@@ -175,6 +178,8 @@ class TerminalScreen {
     noecho();
     nonl();
     keypad(stdscr, TRUE);
+    // Input is read with a time-out, so that a close asked from another thread is seen.
+    wtimeout(stdscr, kInputPollMs);
     set_escdelay(25);
     return true;
   }
@@ -215,11 +220,21 @@ class TerminalSession : public FrontEndSession {
     focus_ = NextFocus(dialog, -1, +1);
     int failures = 0;
     while (!dialog.ended()) {
+      if (dialog.close_requested()) {
+        dialog.Abandon();
+        break;
+      }
       Draw(dialog);
       wint_t key = 0;
+      auto asked = std::chrono::steady_clock::now();
       const int kind = wget_wch(stdscr, &key);
       if (kind == ERR) {
-        // The terminal has gone away: give up as Esc would.
+        // Only a read that fails before its time-out counts: the terminal has gone away, so
+        // give up as Esc would.
+        if (std::chrono::steady_clock::now() - asked >= std::chrono::milliseconds(kInputPollMs / 2)) {
+          failures = 0;
+          continue;
+        }
         if (++failures > 100) {
           platform::DebugOutput("feedprobe ui: the terminal gives no input; dialog cancelled\n");
           dialog.Abandon();

@@ -13,6 +13,7 @@
 #include "xmlmonitorshared/cstring.h"
 #include "xmlmonitorshared/format_string.h"
 #include "xmlmonitorshared/replace_all.h"
+#include "xmlmonitorshared/xml_text.h"
 
 namespace feedprobe {
 namespace {
@@ -25,20 +26,6 @@ constexpr size_t kAddressPartCapacity = 256;
 // The number a text begins with (leading digits), 0 when there is none.
 int32_t LeadingNumber(const std::string& text) { return std::atoi(text.c_str()); }
 
-std::string EscapeXml(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
 
 // Percent-encoding for a value inside a query string.
 std::string EncodeQueryValue(const std::string& text) {

@@ -14,6 +14,7 @@
 #include "feedprobe/xml/performance_monitor.h"
 #include "feedprobe/xml/xml_reader.h"
 #include "xmlmonitorshared/cstring.h"
+#include "xmlmonitorshared/xml_text.h"
 
 namespace feedprobe {
 namespace {
@@ -22,19 +23,6 @@ using platform::xml::XmlNode;
 
 constexpr size_t kMachineNameField = 128;
 
-std::string EscapeXml(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
 
 // Appends <monitorData> with one prop per non-empty property, in the order account, port,
 // useHttps. False with a text when it cannot.

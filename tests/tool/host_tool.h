@@ -27,6 +27,7 @@ class DemoServer {
  public:
   DemoServer();
   const std::string& address() const { return address_; }  // "127.0.0.1:<port>"
+  void Stop() { process_.reset(); }
 
  private:
   std::unique_ptr<ChildProcess> process_;

@@ -25,6 +25,8 @@ std::vector<std::string> With(std::vector<std::string> args, const std::vector<s
   return args;
 }
 
+std::string JsonString(const std::string& text) { return "\"" + text + "\""; }
+
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -128,6 +130,37 @@ TEST(HostTool, WatchWritesCsvRoundsWithNumericValues) {
     EXPECT_TRUE(!value.empty() && *end == '\0' && number > 0) << line;
   }
   EXPECT_THAT(lines[4], HasSubstr(R"("/Connectors/""http-nio-8080""/requestCount")"));
+}
+
+// A server that goes away: every watched counter shows the host failure with the plug-in's
+// text (which the plug-in gives once per host), and Ctrl-C ends the watch cleanly.
+TEST(HostTool, WatchShowsHostFailureForEveryCounterAndStopsOnInterrupt) {
+  DemoServer demo;
+  ChildProcess watch(With({HostToolPath(), "-m", "tomcat", "watch", demo.address(), "--match",
+                           "/JVM/Memory/", "--format", "json"},
+                          kDemoLogin),
+                     HostToolEnvironment());
+  ASSERT_TRUE(watch.WaitForLine("{\"round\": 2,", std::chrono::seconds(30))) << watch.err();
+  demo.Stop();
+  std::optional<std::string> failure;
+  for (int round = 3; round < 8 && !failure; ++round) {
+    std::optional<std::string> line =
+        watch.WaitForLine("{\"round\": " + std::to_string(round) + ",", std::chrono::seconds(10));
+    ASSERT_TRUE(line) << watch.out() << watch.err();
+    if (line->find("host failure") != std::string::npos) failure = std::to_string(round);
+  }
+  ASSERT_TRUE(failure) << watch.out();
+  // The round's last counter is written after the first: wait for the whole round.
+  ASSERT_TRUE(watch.WaitForLine("{\"round\": " + *failure + ", \"host\": " + JsonString(demo.address()) +
+                                ", \"path\": \"/JVM/Memory/used\"", std::chrono::seconds(5)));
+  int failures = 0;
+  for (const std::string& line : Lines(watch.out())) {
+    if (line.rfind("{\"round\": " + *failure + ",", 0) != 0) continue;
+    EXPECT_THAT(line, AllOf(HasSubstr("\"state\": \"host failure\""), HasSubstr("\"text\": \"")));
+    ++failures;
+  }
+  EXPECT_EQ(failures, 4);
+  EXPECT_EQ(watch.Stop(SIGINT), 0) << watch.err();
 }
 
 TEST(HostTool, ServeExposesGaugesAndUpPerHostUntilTerminated) {

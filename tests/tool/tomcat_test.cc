@@ -72,6 +72,7 @@ class PrivateTomcat {
     if (process_) process_->Stop(SIGTERM, std::chrono::seconds(30));
   }
 
+  int port() const { return port_; }
   std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
 
   // True once the manager answers (401 without a login); false after the limit or when
@@ -109,8 +110,7 @@ TEST(Tomcat, ListShowsConnectorAndMemoryCountersAndWatchDeliversNumbers) {
   ASSERT_TRUE(tomcat.WaitUntilServing(std::chrono::seconds(120))) << tomcat.log();
   const std::vector<std::string> login = {"--user", "monitor", "--password", "s3cret"};
   // Tomcat names the connector after its protocol, address and port, in quotation marks.
-  const std::string connector = "\"http-nio-" + tomcat.address().substr(0, 9) + "-" +
-                                tomcat.address().substr(10) + "\"";
+  const std::string connector = "\"http-nio-127.0.0.1-" + std::to_string(tomcat.port()) + "\"";
 
   std::vector<std::string> list_args = {"-m", "tomcat", "list", tomcat.address()};
   list_args.insert(list_args.end(), login.begin(), login.end());

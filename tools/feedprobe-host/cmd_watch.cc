@@ -101,7 +101,7 @@ int RunWatch(const Context& context, const std::vector<std::string>& args) {
   Sampler sampler(session.monitor());
   sampler.Activate(host, chosen, EncodedLogin(session.plugin(), login, host), stop);
   if (stop.requested()) return 0;
-  WatchOutput output(std::cout,  format,
+  WatchOutput output(std::cout, format,
                      session.plugin().type().name + " on " + host + ", every " +
                          std::to_string(interval) + " ms");
   // The plug-in reads a host at most once per 0.3 x the sampling rate, counting the list read

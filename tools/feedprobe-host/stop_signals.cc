@@ -1,18 +1,22 @@
 #include "stop_signals.h"
 
+#include <atomic>
 #include <thread>
 
 namespace fphost {
 namespace {
 
-volatile sig_atomic_t stop_requested = 0;
+// The signal may arrive on any thread (serve runs an HTTP server): a lock-free atomic is both
+// safe in a handler and free of data races.
+std::atomic<bool> stop_requested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
-void OnStopSignal(int) { stop_requested = 1; }
+void OnStopSignal(int) { stop_requested.store(true); }
 
 }  // namespace
 
 StopSignals::StopSignals() {
-  stop_requested = 0;
+  stop_requested.store(false);
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
   sigemptyset(&action.sa_mask);
@@ -25,7 +29,7 @@ StopSignals::~StopSignals() {
   sigaction(SIGTERM, &previous_term_, nullptr);
 }
 
-bool StopSignals::requested() const { return stop_requested != 0; }
+bool StopSignals::requested() const { return stop_requested.load(); }
 
 bool StopSignals::Sleep(std::chrono::milliseconds duration) const {
   auto until = std::chrono::steady_clock::now() + duration;

@@ -154,6 +154,19 @@ TEST(Collection, TestMachine) {
   EXPECT_THAT(text, HasSubstr("Couldn't connect to server"));
 }
 
+TEST(Collection, RefusedLoginNamesTheStatus) {
+  MonitorFixture fixture;
+  fixture.server().RequireBasic("monitor", "right");
+  fixture.ServeSample();
+  ASSERT_EQ(fixture.Start(), 0);
+  std::string text;
+  const char* wrong = R"(username="monitor" password="wrong" port="" useHttps="")";
+  EXPECT_EQ(fixture.Test(fixture.host(), wrong, &text), 1);
+  EXPECT_THAT(text, HasSubstr("401"));
+  const char* right = R"(username="monitor" password="right" port="" useHttps="")";
+  EXPECT_EQ(fixture.Test(fixture.host(), right, &text), 0) << text;
+}
+
 TEST(Collection, StalledServerIsTornDownPromptly) {
   MonitorFixture fixture;
   fixture.server().Reply("/list", 200, testing_support::kSampleList, "text/xml");

@@ -128,12 +128,15 @@ bool HostMonitor::SetUp(const std::string& host_name, const char* login) {
   init_url_ = ReadUrlKey("InitHostURL", "");
   ping_path_ = ReadUrlKey("PingHostURL", "");
 
-  std::string title =
-      ConfigString(configuration_path_, "DlgTitle", state.dialog_title.c_str(), kValueReadSize);
-  if (title.size() < kValueReadSize - 1) state.dialog_title = title;
-  std::string type_string = ConfigString(configuration_path_, "MonitorType",
-                                         state.monitor_type.c_str(), kValueReadSize);
-  if (type_string.size() < kValueReadSize - 1) state.monitor_type_string = type_string;
+  {
+    std::string title = ConfigString(configuration_path_, "DlgTitle", DialogTitle().c_str(),
+                                     kValueReadSize);
+    std::string type_string =
+        ConfigString(configuration_path_, "MonitorType", MonitorType().c_str(), kValueReadSize);
+    std::lock_guard<std::mutex> lock(state.settings_mutex);
+    if (title.size() < kValueReadSize - 1) state.dialog_title = title;
+    if (type_string.size() < kValueReadSize - 1) state.monitor_type_string = type_string;
+  }
 
   if (ConfigInt(configuration_path_, "ReuseConnections", 1) == 0) {
     list_loader_.SetKeepConnection(false);
@@ -178,7 +181,7 @@ std::string HostMonitor::LoginDocument() const {
   return StringPrintf(
       "<?xml version=\"1.0\" ?><PerformanceMonitor host=\"%s\" hosttype=\"%s\">\r\n <LoginInfo "
       "%s/>\r\n</PerformanceMonitor>\r\n",
-      EscapeXml(host_name_).c_str(), EscapeXml(State().monitor_type_string).c_str(),
+      EscapeXml(host_name_).c_str(), EscapeXml(MonitorTypeString()).c_str(),
       attributes.c_str());
 }
 

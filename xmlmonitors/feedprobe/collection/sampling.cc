@@ -1,5 +1,6 @@
 // The sampling thread of a host monitor and the value extraction of its data pass.
 #include "feedprobe/collection/host_monitor.h"
+#include "feedprobe/plugin/configuration.h"
 #include "feedprobe/plugin/plugin_state.h"
 #include "feedprobe/xml/performance_monitor.h"
 #include "platform/com/runtime.h"
@@ -56,7 +57,7 @@ void HostMonitor::ExtractValues(const platform::TimeOfDayValue& time) {
     for (const auto& [identifier, on] : active_set_)
       if (on) active.push_back(identifier);
   }
-  bool childless_counts = !EqualsIgnoringCase(state.monitor_type, "Harrierprobe");
+  bool childless_counts = !EqualsIgnoringCase(MonitorType(), "Harrierprobe");
   bool current_value = state.measure_current_value.load() != 0;
   const XmlNode& root = data_loader_.root_node();
   for (const std::string& identifier : active) {
@@ -76,12 +77,12 @@ void HostMonitor::ExtractValues(const platform::TimeOfDayValue& time) {
     }
     if (value && !value->empty()) {
       platform::DebugOutput(StringPrintf("%s: registerMeasurement id=%s value=%s time=%ld\r\n",
-                                         state.monitor_type.c_str(), identifier.c_str(),
+                                         MonitorType().c_str(), identifier.c_str(),
                                          value->c_str(), static_cast<long>(time.seconds)));
       StoreValue(identifier, *value, time);
     } else {
       platform::DebugOutput(StringPrintf("%s: registerMeasurement id=%s value=<empty> time=%ld\r\n",
-                                         state.monitor_type.c_str(), identifier.c_str(),
+                                         MonitorType().c_str(), identifier.c_str(),
                                          static_cast<long>(time.seconds)));
     }
   }

@@ -109,8 +109,8 @@ bool XmlSourceCheck(HostMonitor& monitor, int32_t& port) {
   const std::string& config = monitor.configuration_path();
   std::string jvm = platform::NativePath(ConfigString(config, "JVM", "", kJavaReadSize));
   if (jvm.empty()) {
-    return !EqualsIgnoringCase(state.monitor_type, "Kestrelwatch") &&
-           !EqualsIgnoringCase(state.monitor_type, "Ospreywatch");
+    return !EqualsIgnoringCase(MonitorType(), "Kestrelwatch") &&
+           !EqualsIgnoringCase(MonitorType(), "Ospreywatch");
   }
   std::string home = XmlSourceHomeDirectory();
   std::string version = ConfigString(config, "JavaVersion", "", 129);

@@ -12,8 +12,10 @@ namespace feedprobe {
 constexpr int32_t kPathReadSize = 2049;
 constexpr int32_t kValueReadSize = 1024;
 
-// Takes the monitor type from the plug-in's file name without its last extension
-// (alpha.beta.so gives alpha.beta). Keeps the previous type when the path is unknown.
+// The monitor type: the plug-in's file name without its last extension (alpha.beta.so gives
+// alpha.beta). The configuration section of every key.
+const std::string& MonitorType();
+// Makes sure the monitor type has been taken from the file name.
 void GetMonitorType();
 
 // The catalogue file without its ".e2" extension: <program folder>../dat/vk_mon_xml_msgs.

@@ -53,8 +53,8 @@ int32_t InitMonitor(int32_t* documents_loaded, char* text, int32_t capacity) {
       return 2;
     }
     // The type names the configuration section and must fit the hosts' 63-character field.
-    if (state.monitor_type.size() > kMaxMonitorTypeLength) {
-      ReportError(text, capacity, kMsgMonitorTypeTooLong, {state.monitor_type, "InitMonitor"});
+    if (MonitorType().size() > kMaxMonitorTypeLength) {
+      ReportError(text, capacity, kMsgMonitorTypeTooLong, {MonitorType(), "InitMonitor"});
       return 2;
     }
     if (!platform::FileExists(config)) {

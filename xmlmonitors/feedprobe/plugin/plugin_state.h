@@ -30,8 +30,6 @@ struct PluginState {
   // the host has closed the plug-in).
   ~PluginState() { extension.KeepLoaded(); }
 
-  // From the plug-in's own file name; see GetMonitorType.
-  std::string monitor_type;
   std::unique_ptr<HostMonitorRegistry> registry;
   // Shared by every loader; created at start-up, shut down at shut-down.
   platform::ComPtr<IMonitorTransport> transport;
@@ -53,6 +51,8 @@ struct PluginState {
   // Read by the sampling threads at every wake-up.
   std::atomic<uint32_t> sampling_rate{3000};
   std::atomic<int32_t> measure_current_value{0};
+  // Written by every host set-up, read by login documents on sampling threads: under the mutex.
+  std::mutex settings_mutex;
   std::string dialog_title = "Generic Monitor";
   std::string monitor_type_string;
   platform::DynamicLibrary extension;
@@ -63,5 +63,8 @@ struct PluginState {
 };
 
 PluginState& State();
+// Copies of the settings that host set-up writes.
+std::string DialogTitle();
+std::string MonitorTypeString();
 
 }  // namespace feedprobe

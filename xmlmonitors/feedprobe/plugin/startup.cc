@@ -53,7 +53,7 @@ bool LoadTransportAndDocuments(const std::string& config, std::string& step, cha
 
   step = "loading transport provider UUID";
   if (!CreateTransportProvider(config)) {
-    ReportError(text, capacity, kMsgTransportCreation, {state.dialog_title, step});
+    ReportError(text, capacity, kMsgTransportCreation, {DialogTitle(), step});
     return false;
   }
 

@@ -7,6 +7,7 @@
 #include "feedprobe/collection/host_monitor_registry.h"
 #include "feedprobe/plugin/error_reporting.h"
 #include "feedprobe/plugin/login_string.h"
+#include "feedprobe/plugin/configuration.h"
 #include "feedprobe/plugin/plugin_state.h"
 #include "feedprobe/selection/browse_dialog.h"
 #include "feedprobe/selection/login_dialog.h"
@@ -98,7 +99,7 @@ int32_t Browse(FeedprobeHostWindow* parent, const char* host_text,
   if (measurements) *measurements = array;
   else std::free(array);
   if (count) *count = written;
-  if (written == 0 && created && !EqualsIgnoringCase(state.monitor_type, "tern_suite"))
+  if (written == 0 && created && !EqualsIgnoringCase(MonitorType(), "tern_suite"))
     registry->Release(host);
   return 0;
 }

@@ -157,7 +157,7 @@ bool BrowseProcedure(BrowseState& state, ui::Dialog& dialog, ui::Message& messag
   switch (message.kind) {
     case ui::MessageKind::kInit:
       state.parameter = reinterpret_cast<BrowseParameter*>(message.parameter);
-      dialog.SetCaption(StringPrintf("%s %s", State().dialog_title.c_str(),
+      dialog.SetCaption(StringPrintf("%s %s", DialogTitle().c_str(),
                                      LoadResourceString(kStrConfiguration)));
       dialog.Update();
       {
@@ -306,7 +306,7 @@ bool SelectSubtree(const ui::TreeView& tree, std::map<std::string, bool>& select
 }
 
 void RequestHelp(FeedprobeHostWindow* window, int context) {
-  int topic = HelpTopic(State().monitor_type, context);
+  int topic = HelpTopic(MonitorType(), context);
   ui::SendToRootOwner(window, FEEDPROBE_HELP_MESSAGE, static_cast<uintptr_t>(topic), 0);
 }
 

@@ -122,7 +122,7 @@ int32_t CollectMeasurements(const HostLoginRecord* login, const char* properties
       if (root) document_text = root.Xml();
     }
     ok = step_text.empty();
-    if (created && !EqualsIgnoringCase(state.monitor_type, "tern_suite")) registry->Release(host);
+    if (created && !EqualsIgnoringCase(MonitorType(), "tern_suite")) registry->Release(host);
     if (output != nullptr) *output = AllocateHostText(document_text, document_text.size() + 1);
   }
   if (!ok && capacity >= 1 && text != nullptr && text[0] == '\0') {

@@ -216,3 +216,28 @@ TEST(HostTool, RegisterAndUnregisterChangeTheClassRegistry) {
 
 }  // namespace
 }  // namespace testing_support
+
+namespace testing_support {
+namespace {
+
+// browse with a scripted dialog: the login dialog first (the tomcat type asks for login
+// information), then the counters of the JVM's memory.
+TEST(HostTool, BrowsePrintsTheChosenCounters) {
+  DemoServer demo;
+  ProgramFolder scratch;
+  scratch.Write("browse.script",
+                "dialog 203\ntype Username: = demo\ntype Password: = demo\npress OK\n"
+                "dialog 101\nselect Performance Data Root > JVM > Memory\ntick used\ntick max\n"
+                "press OK\n");
+  ProgramResult result = RunHostTool({"-m", "tomcat", "browse", demo.address()},
+                                     {{"FEEDPROBE_UI", "script:" + scratch.root() + "/browse.script"}});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 2u) << result.out;
+  EXPECT_THAT(lines[0], HasSubstr("/JVM/Memory/max\t"));
+  EXPECT_THAT(lines[1], HasSubstr("/JVM/Memory/used\t"));
+  EXPECT_THAT(lines[1], HasSubstr("\t/PerformanceMonitor/"));
+}
+
+}  // namespace
+}  // namespace testing_support

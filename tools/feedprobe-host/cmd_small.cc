@@ -1,5 +1,6 @@
 // login-string, register, unregister and browse.
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "commands.h"
@@ -74,13 +75,29 @@ int RunUnregister(const Context& context, const std::vector<std::string>& args) 
   return RunRegistration(context, args, false);
 }
 
-int RunBrowse(const Context&, const std::vector<std::string>& args) {
+int RunBrowse(const Context& context, const std::vector<std::string>& args) {
   static const char kHelp[] =
       "usage: feedprobe-host [-m TYPE] browse HOST\n"
       "\n"
-      "Lets you choose counters of HOST in the plug-in's dialog. Not available yet: use 'list'.\n";
+      "Lets you choose counters of HOST in the plug-in's dialog (on the terminal; FEEDPROBE_UI\n"
+      "chooses another front-end) and prints one line per chosen counter: display path,\n"
+      "description and identifier, separated by tabs. The identifiers are what 'watch' takes.\n";
   if (HelpRequested(args, kHelp)) return 0;
-  throw HostError("browse is not available yet; 'feedprobe-host list HOST' lists the counters");
+  Arguments arguments(args, {});
+  if (arguments.positional().size() != 1) throw UsageError("browse takes one HOST");
+  Session session(context);
+  BrowsedMeasurement* measurements = nullptr;
+  int32_t count = 0;
+  FailureText failure;
+  int32_t result = session.plugin().browse(nullptr, arguments.positional()[0].c_str(), &measurements,
+                                           &count, failure.text, failure.capacity());
+  if (result != 0) throw HostError(arguments.positional()[0] + ": " + failure.str());
+  for (int32_t i = 0; i < count; ++i) {
+    const BrowsedMeasurement& m = measurements[i];
+    std::cout << m.display_path << '\t' << m.description << '\t' << m.identifier << '\n';
+  }
+  std::free(measurements);
+  return 0;
 }
 
 }  // namespace fphost

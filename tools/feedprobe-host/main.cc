@@ -21,7 +21,7 @@ const char kUsage[] =
     "  types                   the installed monitor types and their configuration files\n"
     "  test HOST               is the server reachable and its list of counters readable?\n"
     "  list HOST               the server's counters (--xml, --json)\n"
-    "  browse HOST             choose counters in a dialog (not available yet)\n"
+    "  browse HOST             choose counters in the terminal dialog\n"
     "  watch HOST [ID...]      live values of counters (--all, --match TEXT, --count N)\n"
     "  serve --listen 127.0.0.1:PORT HOST...\n"
     "                          the counters as Prometheus metrics on /metrics\n"

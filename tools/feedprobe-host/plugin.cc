@@ -118,6 +118,7 @@ Plugin::Plugin(const MonitorType& type) : type_(type) {
     deactivate = reinterpret_cast<decltype(deactivate)>(Resolve("DeActivateMeasurement"));
     get_new_data = reinterpret_cast<decltype(get_new_data)>(Resolve("GetNewData"));
     test_machine = reinterpret_cast<decltype(test_machine)>(Resolve("TestMachine"));
+    browse = reinterpret_cast<decltype(browse)>(Resolve("BrowseMonitorExBiggerDesc"));
     get_measurements_collection =
         reinterpret_cast<decltype(get_measurements_collection)>(Resolve("GetMeasurementsCollection"));
     register_server = reinterpret_cast<decltype(register_server)>(Resolve("DllRegisterServer"));

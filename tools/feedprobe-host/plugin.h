@@ -47,6 +47,7 @@ class Plugin {
   decltype(&::GetNewData) get_new_data = nullptr;
   decltype(&::TestMachine) test_machine = nullptr;
   decltype(&::GetMeasurementsCollection) get_measurements_collection = nullptr;
+  decltype(&::BrowseMonitorExBiggerDesc) browse = nullptr;
   decltype(&::DllRegisterServer) register_server = nullptr;
   decltype(&::DllUnregisterServer) unregister_server = nullptr;
 

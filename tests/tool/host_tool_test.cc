@@ -54,7 +54,7 @@ TEST(HostTool, RefusesWhatItCannotDo) {
       {{"-m", "tomcat", "list", "127.0.0.1:1", "--frobnicate"}, 2, "unknown option --frobnicate"},
       {{"-m", "tomcat", "watch", "127.0.0.1:1", "--count", "0"}, 2, "--count needs a positive number"},
       {{"-m", "tomcat", "serve", "127.0.0.1:1"}, 2, "serve needs --listen"},
-      {{"-m", "tomcat", "browse", "127.0.0.1:1"}, 1, "browse is not available yet"},
+      {{"-m", "tomcat", "browse"}, 2, "browse takes one HOST"},
       {{"frob"}, 2, "unknown command 'frob'"},
   };
   for (const Case& c : cases) {

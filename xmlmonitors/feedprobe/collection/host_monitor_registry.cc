@@ -42,9 +42,13 @@ std::shared_ptr<HostMonitor> HostMonitorRegistry::GetOrCreate(const std::string&
     monitor->Teardown();
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  last_attempt_host_ = host;
-  last_attempt_tick_ = platform::TickCount();
-  if (!ok) return nullptr;
+  // Only a failed set-up holds back the next activation for the host.
+  if (!ok) {
+    last_attempt_host_ = host;
+    last_attempt_tick_ = platform::TickCount();
+    return nullptr;
+  }
+  if (last_attempt_host_ == host) last_attempt_host_.clear();
   // Another thread may have registered the host meanwhile; the first one stays.
   auto [entry, inserted] = monitors_.emplace(host, monitor);
   if (!inserted) monitor->Teardown();

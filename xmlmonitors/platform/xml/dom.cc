@@ -476,9 +476,47 @@ struct ChildIndex {
   };
   static constexpr uint32_t kNone = UINT32_MAX;
 
+  // The storage of the last index this thread dropped, for the next one it builds: a data
+  // pass builds one index of about the same size each time, and large blocks cost fresh pages
+  // and a consolidation of the allocator's free lists every time.
+  struct Storage {
+    std::vector<Entry> entries;
+    std::vector<uint32_t> slots;
+    std::vector<uint32_t> last;
+  };
+  static Storage& Spare() {
+    thread_local Storage spare;
+    return spare;
+  }
+
+  ~ChildIndex() {
+    Storage& spare = Spare();
+    if (entries.capacity() > spare.entries.capacity()) {
+      entries.clear();
+      slots.clear();
+      last.clear();
+      spare.entries.swap(entries);
+      spare.slots.swap(slots);
+      spare.last.swap(last);
+    }
+  }
+  ChildIndex(const ChildIndex&) = delete;
+  ChildIndex& operator=(const ChildIndex&) = delete;
+
   ChildIndex(xmlDocPtr doc, bool by_attribute, std::string_view attribute_name)
       : by_attribute(by_attribute), attribute(attribute_name) {
+    Storage& spare = Spare();
+    entries.swap(spare.entries);
+    slots.swap(spare.slots);
+    last.swap(spare.last);
     xmlNodePtr top = reinterpret_cast<xmlNodePtr>(doc);
+    // One allocation for the entries: large blocks are fresh pages every time.
+    size_t elements = 0;
+    for (xmlNodePtr node = NextBelow(top, top, true); node != nullptr;
+         node = NextBelow(node, top, true)) {
+      if (node->type == XML_ELEMENT_NODE) ++elements;
+    }
+    entries.reserve(elements);
     for (xmlNodePtr node = NextBelow(top, top, true); node != nullptr;
          node = NextBelow(node, top, true)) {
       if (node->type != XML_ELEMENT_NODE || node->ns != nullptr) continue;
@@ -521,7 +559,7 @@ struct ChildIndex {
     size_t size = 16;
     while (size < entries.size() * 2) size *= 2;
     slots.assign(size, kNone);
-    std::vector<uint32_t> last(entries.size(), kNone);
+    last.assign(entries.size(), kNone);
     for (uint32_t i = 0; i < entries.size(); ++i) {
       const Entry& entry = entries[i];
       for (size_t slot = entry.hash & (size - 1);; slot = (slot + 1) & (size - 1)) {
@@ -560,6 +598,7 @@ struct ChildIndex {
   std::string attribute;
   std::vector<Entry> entries;
   std::vector<uint32_t> slots;
+  std::vector<uint32_t> last;  // while linking: the last entry of each key
   std::deque<std::string> owned_values;  // values that are not one text node
   ChildIndex* next_index = nullptr;
 };
@@ -720,6 +759,16 @@ std::shared_ptr<const CompiledStylesheet> XmlTree::Compile(xmlNodePtr node) {
 xmlNodePtr XmlTree::Match(std::span<const XmlPathStep> steps, size_t at, xmlNodePtr parent) {
   const XmlPathStep& step = steps[at];
   bool by_attribute = !step.tests.empty();
+  if (!by_attribute && IsDocument(parent)) {
+    // The document has one element: no index for that.
+    for (xmlNodePtr node = parent->children; node != nullptr; node = node->next) {
+      if (node->type != XML_ELEMENT_NODE || node->ns != nullptr || !NameIs(node->name, step.element))
+        continue;
+      if (at + 1 == steps.size()) return node;
+      if (xmlNodePtr found = Match(steps, at + 1, node)) return found;
+    }
+    return nullptr;
+  }
   const ChildIndex& index =
       Index(by_attribute, by_attribute ? step.tests.front().name : std::string_view());
   std::string_view value = by_attribute ? step.tests.front().value : std::string_view();
@@ -755,11 +804,20 @@ void LinkChild(xmlNodePtr parent, xmlNodePtr child) {
   parent->last = child;
 }
 
+// QualifiedName(node) == name, without building the name (attribute look-ups are hot).
+bool HasQualifiedName(xmlNodePtr node, const std::string& name) {
+  std::string_view local = node->name ? reinterpret_cast<const char*>(node->name) : "";
+  if (node->ns == nullptr || node->ns->prefix == nullptr) return name == local;
+  std::string_view prefix = reinterpret_cast<const char*>(node->ns->prefix);
+  return name.size() == prefix.size() + 1 + local.size() && name.starts_with(prefix) &&
+         name[prefix.size()] == ':' && name.ends_with(local);
+}
+
 xmlAttrPtr FindAttribute(xmlNodePtr element, const std::string& name) {
   if (!IsElement(element)) return nullptr;
   for (xmlAttrPtr attribute = element->properties; attribute != nullptr;
        attribute = attribute->next) {
-    if (QualifiedName(reinterpret_cast<xmlNodePtr>(attribute)) == name) return attribute;
+    if (HasQualifiedName(reinterpret_cast<xmlNodePtr>(attribute), name)) return attribute;
   }
   return nullptr;
 }
@@ -856,7 +914,13 @@ std::string XmlNode::Value() const {
   auto* node = static_cast<xmlNodePtr>(node_);
   if (node == nullptr) return std::string();
   switch (node->type) {
-    case XML_ATTRIBUTE_NODE:
+    case XML_ATTRIBUTE_NODE: {
+      // Mostly one text child, read in place.
+      xmlNodePtr first = node->children;
+      if (first == nullptr) return std::string();
+      if (first->next == nullptr && first->type == XML_TEXT_NODE) return ToString(first->content);
+      return Text();
+    }
     case XML_TEXT_NODE:
     case XML_CDATA_SECTION_NODE:
     case XML_COMMENT_NODE:

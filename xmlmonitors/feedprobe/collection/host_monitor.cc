@@ -243,6 +243,8 @@ bool HostMonitor::LoadStep(Pass pass) {
   const XmlNode& stylesheet =
       list ? state.metric_list_xsl.root_node() : state.metric_data_xsl.root_node();
 
+  // Values are read from the data document only in its own pass; the old one can go first.
+  if (!list) loader.ReleaseDocument();
   bool loaded = false;
   if (debug_mode_) {
     loaded = loader.LoadDocument(debug_source, stylesheet, true);

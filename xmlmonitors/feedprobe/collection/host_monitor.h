@@ -69,6 +69,9 @@ class HostMonitor : public std::enable_shared_from_this<HostMonitor> {
   void SetLastError(const std::string& text);
   // Asks the sampling thread for a data pass.
   void Signal() { sample_event_.Set(); }
+  // Signal, but only when the thread would find a pass due: a wake-up for nothing costs more
+  // than the rest of a GetNewData call.
+  void SignalIfDue();
 
   const std::string& host_name() const { return host_name_; }
   const std::string& login_string() const { return login_string_; }

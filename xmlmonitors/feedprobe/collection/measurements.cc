@@ -167,7 +167,7 @@ int32_t GetNewData(const char* identifier, const char* host, SampleRecord* recor
           }
         }
       }
-      monitor->Signal();
+      monitor->SignalIfDue();
     }
     if (result != 0) CopyToFailureBuffer(text, capacity, working);
     return result;

@@ -24,10 +24,22 @@ void HostMonitor::SamplingThread() {
   platform::CoUninitialize();
 }
 
+namespace {
+
+// At most one pass per 0.3 x the sampling rate, read anew at every wake-up.
+bool PassDue(uint32_t last_load_tick) {
+  uint32_t elapsed = platform::TickCount() - last_load_tick;
+  return elapsed >= static_cast<uint64_t>(State().sampling_rate.load()) * 3 / 10;
+}
+
+}  // namespace
+
+void HostMonitor::SignalIfDue() {
+  if (PassDue(last_load_tick_.load())) sample_event_.Set();
+}
+
 void HostMonitor::SampleIfDue() {
-  // At most one pass per 0.3 x the sampling rate, read anew at every wake-up.
-  uint32_t elapsed = platform::TickCount() - last_load_tick_.load();
-  if (elapsed < static_cast<uint64_t>(State().sampling_rate.load()) * 3 / 10) return;
+  if (!PassDue(last_load_tick_.load())) return;
   {
     std::lock_guard<std::mutex> lock(values_mutex_);
     last_error_.Set(2, nullptr);

@@ -172,6 +172,11 @@ bool CXmlDocLoader::LoadDocument(const std::string& target, const XmlNode& style
   return FetchRoot();
 }
 
+void CXmlDocLoader::ReleaseDocument() {
+  root_ = XmlNode();
+  if (document_) CreateDocument(document_);
+}
+
 bool CXmlDocLoader::Post(const std::string& target, const XmlNode& stylesheet,
                          std::string* reply) {
   if (!document_) return false;

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "bench_server.h"
 #include "documents.h"
-#include "support/test_server.h"
 
 int main(int argc, char** argv) {
   if (argc != 5) {
@@ -23,15 +23,11 @@ int main(int argc, char** argv) {
   int values = std::stoi(argv[2]);
   std::string port_file = argv[3];
   std::string stop_file = argv[4];
-  std::vector<std::unique_ptr<testing_support::TestServer>> servers;
+  std::vector<std::unique_ptr<feedprobe_bench::BenchServer>> servers;
   std::string ports;
   for (int i = 0; i < count; ++i) {
-    auto body = std::make_shared<std::string>(feedprobe_bench::StatusDocument(values, i + 1));
-    auto server = std::make_unique<testing_support::TestServer>();
-    server->Get("/status", [body](const httplib::Request&, httplib::Response& response) {
-      response.set_content(*body, "text/xml");
-    });
-    server->Start();
+    auto server = std::make_unique<feedprobe_bench::BenchServer>(
+        feedprobe_bench::StatusDocument(values, i + 1));
     ports += std::to_string(server->port()) + "\n";
     servers.push_back(std::move(server));
   }

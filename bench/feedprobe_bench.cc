@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_server.h"
 #include "documents.h"
 #include "feedprobe/collection/host_monitor.h"
 #include "feedprobe/collection/measurements.h"
@@ -36,7 +37,6 @@
 #include "platform/os/paths.h"
 #include "platform/os/process.h"
 #include "support/program_folder.h"
-#include "support/test_server.h"
 
 namespace feedprobe_bench {
 namespace {
@@ -101,17 +101,12 @@ class Plugin {
 
 // A server on 127.0.0.1 serving a status document of N values at /status.
 struct Site {
-  explicit Site(int values) : document(StatusDocument(values, 1)), ids(CounterIds(values)) {
-    auto body = std::make_shared<std::string>(document);
-    server.Get("/status", [body](const httplib::Request&, httplib::Response& response) {
-      response.set_content(*body, "text/xml");
-    });
-    server.Start();
-    host = "127.0.0.1:" + std::to_string(server.port());
-  }
-  std::string document;
+  explicit Site(int values)
+      : ids(CounterIds(values)),
+        server(StatusDocument(values, 1)),
+        host("127.0.0.1:" + std::to_string(server.port())) {}
   std::vector<std::string> ids;
-  testing_support::TestServer server;
+  BenchServer server;
   std::string host;
 };
 
@@ -354,6 +349,7 @@ void Register() {
   benchmark::RegisterBenchmark(g_smoke ? "many_hosts/3/10" : "many_hosts/100/100", ManyHosts,
                                g_smoke ? 3 : 100, g_smoke ? 10 : 100, g_smoke ? 2 : 30)
       ->Iterations(1)
+      ->Repetitions(1)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime();
   configure(benchmark::RegisterBenchmark("baseline/100", Baseline, 100), 100);

@@ -279,6 +279,9 @@ bool HostMonitor::LoadStep(Pass pass) {
     list_loaded_ = true;
   } else {
     ExtractValues(time);
+    // Nothing reads the data document after its values are out; it need not wait for the next
+    // pass to be freed.
+    loader.ReleaseDocument();
   }
   return true;
 }

@@ -104,7 +104,7 @@ class HostMonitor : public std::enable_shared_from_this<HostMonitor> {
   std::mutex& values_mutex() { return values_mutex_; }
   std::map<std::string, ValueRecord>& value_table() { return value_table_; }
   bool data_pass_failed() const { return data_pass_failed_; }
-  // Only for the data pass and its tests.
+  // Only for the data pass and its tests. Its document is released at the end of each pass.
   CXmlDocLoader& data_loader() { return data_loader_; }
 
  private:

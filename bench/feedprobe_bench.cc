@@ -42,6 +42,8 @@ namespace feedprobe_bench {
 namespace {
 
 bool g_smoke = false;
+// --many_hosts=HOSTS/COUNTERS/SECONDS replaces the sizes of the many-hosts benchmark.
+int g_hosts = 100, g_counters = 100, g_seconds = 30;
 
 // The plug-in linked into this program, configured in a program folder of its own; its
 // monitor type is this program's file name.
@@ -346,8 +348,10 @@ void Register() {
     else if (values >= 100000) benchmark->MinTime(3.0);
   };
   // Many hosts first, while the process has not yet grown by the other benchmarks.
-  benchmark::RegisterBenchmark(g_smoke ? "many_hosts/3/10" : "many_hosts/100/100", ManyHosts,
-                               g_smoke ? 3 : 100, g_smoke ? 10 : 100, g_smoke ? 2 : 30)
+  if (g_smoke) g_hosts = 3, g_counters = 10, g_seconds = 2;
+  benchmark::RegisterBenchmark(
+      ("many_hosts/" + std::to_string(g_hosts) + "/" + std::to_string(g_counters)).c_str(),
+      ManyHosts, g_hosts, g_counters, g_seconds)
       ->Iterations(1)
       ->Repetitions(1)
       ->Unit(benchmark::kMillisecond)
@@ -381,8 +385,15 @@ void Register() {
 int main(int argc, char** argv) {
   std::vector<char*> arguments;
   for (int i = 0; i < argc; ++i) {
-    if (std::string(argv[i]) == "--smoke") feedprobe_bench::g_smoke = true;
-    else arguments.push_back(argv[i]);
+    std::string argument = argv[i];
+    if (argument == "--smoke") {
+      feedprobe_bench::g_smoke = true;
+    } else if (argument.rfind("--many_hosts=", 0) == 0) {
+      std::sscanf(argument.c_str() + 13, "%d/%d/%d", &feedprobe_bench::g_hosts,
+                  &feedprobe_bench::g_counters, &feedprobe_bench::g_seconds);
+    } else {
+      arguments.push_back(argv[i]);
+    }
   }
   int count = static_cast<int>(arguments.size());
   benchmark::Initialize(&count, arguments.data());

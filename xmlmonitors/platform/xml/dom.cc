@@ -476,39 +476,8 @@ struct ChildIndex {
   };
   static constexpr uint32_t kNone = UINT32_MAX;
 
-  // The storage of the last index this thread dropped, for the next one it builds: a data
-  // pass builds one index of about the same size each time, and large blocks cost fresh pages
-  // and a consolidation of the allocator's free lists every time.
-  struct Storage {
-    std::vector<Entry> entries;
-    std::vector<uint32_t> slots;
-    std::vector<uint32_t> last;
-  };
-  static Storage& Spare() {
-    thread_local Storage spare;
-    return spare;
-  }
-
-  ~ChildIndex() {
-    Storage& spare = Spare();
-    if (entries.capacity() > spare.entries.capacity()) {
-      entries.clear();
-      slots.clear();
-      last.clear();
-      spare.entries.swap(entries);
-      spare.slots.swap(slots);
-      spare.last.swap(last);
-    }
-  }
-  ChildIndex(const ChildIndex&) = delete;
-  ChildIndex& operator=(const ChildIndex&) = delete;
-
   ChildIndex(xmlDocPtr doc, bool by_attribute, std::string_view attribute_name)
       : by_attribute(by_attribute), attribute(attribute_name) {
-    Storage& spare = Spare();
-    entries.swap(spare.entries);
-    slots.swap(spare.slots);
-    last.swap(spare.last);
     xmlNodePtr top = reinterpret_cast<xmlNodePtr>(doc);
     // One allocation for the entries: large blocks are fresh pages every time.
     size_t elements = 0;
@@ -559,7 +528,7 @@ struct ChildIndex {
     size_t size = 16;
     while (size < entries.size() * 2) size *= 2;
     slots.assign(size, kNone);
-    last.assign(entries.size(), kNone);
+    std::vector<uint32_t> last(entries.size(), kNone);  // the last entry of each key
     for (uint32_t i = 0; i < entries.size(); ++i) {
       const Entry& entry = entries[i];
       for (size_t slot = entry.hash & (size - 1);; slot = (slot + 1) & (size - 1)) {
@@ -598,7 +567,6 @@ struct ChildIndex {
   std::string attribute;
   std::vector<Entry> entries;
   std::vector<uint32_t> slots;
-  std::vector<uint32_t> last;  // while linking: the last entry of each key
   std::deque<std::string> owned_values;  // values that are not one text node
   ChildIndex* next_index = nullptr;
 };

@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_PARALLEL ?= 2
 
-.PHONY: all deps configure build test test-asan test-tsan check demo clean
+.PHONY: all deps configure build test test-asan test-tsan check demo bench clean
 
 all: build
 
@@ -36,6 +36,15 @@ test-tsan: deps
 	cmake --build build-tsan
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --test-dir build-tsan --output-on-failure -j $(CTEST_PARALLEL) -R '$(TSAN_TESTS)'
+
+# The benchmark suite (a few minutes); writes docs/performance.md. Figures are noisy while
+# other work runs on the machine. `make test` runs a short smoke of it (ctest bench-smoke).
+BENCH_REPETITIONS ?= 3
+bench: build
+	$(BUILD_DIR)/bench/feedprobe_bench --benchmark_repetitions=$(BENCH_REPETITIONS) \
+	  --benchmark_out=$(BUILD_DIR)/bench/results.json --benchmark_out_format=json
+	python3 bench/make_report.py $(BUILD_DIR)/bench/results.json bench/performance-notes.md \
+	  docs/performance.md
 
 # Everything CI runs.
 check: test test-asan test-tsan

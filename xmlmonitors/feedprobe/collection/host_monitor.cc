@@ -233,6 +233,8 @@ bool HostMonitor::LoadStep(Pass pass) {
   const XmlNode& stylesheet =
       list ? state.metric_list_xsl.root_node() : state.metric_data_xsl.root_node();
 
+  // Values are read from the data document only in its own pass; the old one can go first.
+  if (!list) loader.ReleaseDocument();
   bool loaded = false;
   if (debug_mode_) {
     loaded = loader.LoadDocument(debug_source, stylesheet, true);
@@ -267,8 +269,32 @@ bool HostMonitor::LoadStep(Pass pass) {
     list_loaded_ = true;
   } else {
     ExtractValues(time);
+    // Nothing reads the data document after its values are out; it need not wait for the next
+    // pass to be freed.
+    loader.ReleaseDocument();
   }
   return true;
+}
+
+void HostMonitor::SetActive(const std::string& identifier, bool on) {
+  std::lock_guard<std::recursive_mutex> lock(document_mutex_);
+  auto [entry, added] = active_set_.try_emplace(identifier, on);
+  if (added || entry->second != on) ++active_version_;
+  entry->second = on;
+}
+
+bool HostMonitor::ListSelects(const std::string& identifier) {
+  std::lock_guard<std::recursive_mutex> lock(document_mutex_);
+  const XmlNode& root = list_loader_.root_node();
+  uint64_t version = root.TreeVersion();
+  // Identifiers the host asks for without activating them must not grow this without bound.
+  if (version != list_selects_version_ || list_selects_.size() > 2 * active_set_.size() + 1024) {
+    list_selects_.clear();
+    list_selects_version_ = version;
+  }
+  auto [entry, added] = list_selects_.try_emplace(identifier, false);
+  if (added) entry->second = static_cast<bool>(SelectNodeByPath(identifier, root));
+  return entry->second;
 }
 
 bool HostMonitor::ListPass() {

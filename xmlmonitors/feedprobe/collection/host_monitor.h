@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "feedprobe/plugin/last_error_record.h"
@@ -68,6 +69,9 @@ class HostMonitor : public std::enable_shared_from_this<HostMonitor> {
   void SetLastError(const std::string& text);
   // Asks the sampling thread for a data pass.
   void Signal() { sample_event_.Set(); }
+  // Signal, but only when the thread would find a pass due: a wake-up for nothing costs more
+  // than the rest of a GetNewData call.
+  void SignalIfDue();
 
   const std::string& host_name() const { return host_name_; }
   const std::string& login_string() const { return login_string_; }
@@ -85,7 +89,11 @@ class HostMonitor : public std::enable_shared_from_this<HostMonitor> {
   std::recursive_mutex& document_mutex() { return document_mutex_; }
   CXmlDocLoader& list_loader() { return list_loader_; }
   CXmlDocLoader& control_loader() { return control_loader_; }
-  std::map<std::string, bool>& active_set() { return active_set_; }
+  const std::map<std::string, bool>& active_set() const { return active_set_; }
+  void SetActive(const std::string& identifier, bool on);
+  // Whether the identifier selects a node in the metric list document, remembered for each
+  // version of that document so that GetNewData evaluates no query on a repeated call.
+  bool ListSelects(const std::string& identifier);
   std::map<std::string, bool>& browse_selection() { return browse_selection_; }
   bool list_loaded() const { return list_loaded_; }
   bool request_pending() const { return request_pending_; }
@@ -96,7 +104,7 @@ class HostMonitor : public std::enable_shared_from_this<HostMonitor> {
   std::mutex& values_mutex() { return values_mutex_; }
   std::map<std::string, ValueRecord>& value_table() { return value_table_; }
   bool data_pass_failed() const { return data_pass_failed_; }
-  // Only for the data pass and its tests.
+  // Only for the data pass and its tests. Its document is released at the end of each pass.
   CXmlDocLoader& data_loader() { return data_loader_; }
 
  private:
@@ -105,8 +113,6 @@ class HostMonitor : public std::enable_shared_from_this<HostMonitor> {
   // The marking and sending part of MarkActivation, whatever the mode, without counting.
   bool MarkCounters(const std::vector<std::string>& identifiers, bool enabled, bool send);
   void ExtractValues(const platform::TimeOfDayValue& time);
-  void StoreValue(const std::string& identifier, const std::string& text,
-                  const platform::TimeOfDayValue& time);
   void SamplingThread();
   void SampleIfDue();
   std::string ReadUrlKey(const char* key, const std::string& default_value) const;
@@ -126,6 +132,13 @@ class HostMonitor : public std::enable_shared_from_this<HostMonitor> {
   std::string ping_path_;
   std::map<std::string, ValueRecord> value_table_;
   std::map<std::string, bool> active_set_;
+  uint64_t active_version_ = 0;  // counts changes of the active set
+  // The sampling thread's copy of the active identifiers and the active set version it is of.
+  std::vector<std::string> extraction_ids_;
+  uint64_t extraction_version_ = UINT64_MAX;
+  // ListSelects: answers and the list document version they belong to.
+  std::unordered_map<std::string, bool> list_selects_;
+  uint64_t list_selects_version_ = 0;
   std::map<std::string, bool> browse_selection_;
   bool list_loaded_ = false;
   bool counter_activation_mode_ = false;

@@ -72,7 +72,7 @@ int32_t ActivateMeasurement(const char* identifier, const char* host, const char
         monitor->last_list_check_tick() = now;
         if (monitor->list_loader().error_kind() == kLoaderNoError || due) monitor->ListPass();
       }
-      monitor->active_set()[id] = true;
+      monitor->SetActive(id, true);
       monitor->MarkActivation({id}, true, false);
     }
     if (!monitor->counter_activation_mode()) monitor->Signal();
@@ -96,7 +96,7 @@ int32_t DeActivateMeasurement(const char* identifier, const char* host, char* te
     {
       std::lock_guard<std::recursive_mutex> lock(monitor->document_mutex());
       std::string id = Text(identifier);
-      monitor->active_set()[id] = false;
+      monitor->SetActive(id, false);
       monitor->MarkActivation({id}, false, false);
       last = monitor->active_count() == 0;
     }
@@ -144,11 +144,7 @@ int32_t GetNewData(const char* identifier, const char* host, SampleRecord* recor
       } else {
         result = 1;
         std::string id = Text(identifier);
-        bool known;
-        {
-          std::lock_guard<std::recursive_mutex> lock(monitor->document_mutex());
-          known = static_cast<bool>(SelectNodeByPath(id, monitor->list_loader().root_node()));
-        }
+        bool known = monitor->ListSelects(id);
         if (known && record != nullptr) {
           std::lock_guard<std::mutex> lock(monitor->values_mutex());
           auto entry = monitor->value_table().find(id);
@@ -171,7 +167,7 @@ int32_t GetNewData(const char* identifier, const char* host, SampleRecord* recor
           }
         }
       }
-      monitor->Signal();
+      monitor->SignalIfDue();
     }
     if (result != 0) CopyToFailureBuffer(text, capacity, working);
     return result;

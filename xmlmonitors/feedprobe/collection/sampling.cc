@@ -25,10 +25,22 @@ void HostMonitor::SamplingThread() {
   platform::CoUninitialize();
 }
 
+namespace {
+
+// At most one pass per 0.3 x the sampling rate, read anew at every wake-up.
+bool PassDue(uint32_t last_load_tick) {
+  uint32_t elapsed = platform::TickCount() - last_load_tick;
+  return elapsed >= static_cast<uint64_t>(State().sampling_rate.load()) * 3 / 10;
+}
+
+}  // namespace
+
+void HostMonitor::SignalIfDue() {
+  if (PassDue(last_load_tick_.load())) sample_event_.Set();
+}
+
 void HostMonitor::SampleIfDue() {
-  // At most one pass per 0.3 x the sampling rate, read anew at every wake-up.
-  uint32_t elapsed = platform::TickCount() - last_load_tick_.load();
-  if (elapsed < static_cast<uint64_t>(State().sampling_rate.load()) * 3 / 10) return;
+  if (!PassDue(last_load_tick_.load())) return;
   {
     std::lock_guard<std::mutex> lock(values_mutex_);
     last_error_.Set(2, nullptr);
@@ -41,26 +53,26 @@ void HostMonitor::SampleIfDue() {
   }
 }
 
-void HostMonitor::StoreValue(const std::string& identifier, const std::string& text,
-                             const platform::TimeOfDayValue& time) {
-  std::lock_guard<std::mutex> lock(values_mutex_);
-  ValueRecord& record = value_table_[identifier];
-  record.text = text;
-  record.time = time;
-}
-
 void HostMonitor::ExtractValues(const platform::TimeOfDayValue& time) {
   PluginState& state = State();
-  std::vector<std::string> active;
   {
+    // The copy of the active identifiers is renewed only when the active set changed.
     std::lock_guard<std::recursive_mutex> lock(document_mutex_);
-    for (const auto& [identifier, on] : active_set_)
-      if (on) active.push_back(identifier);
+    if (extraction_version_ != active_version_) {
+      extraction_ids_.clear();
+      for (const auto& [identifier, on] : active_set_)
+        if (on) extraction_ids_.push_back(identifier);
+      extraction_version_ = active_version_;
+    }
   }
   bool childless_counts = !EqualsIgnoringCase(MonitorType(), "Harrierprobe");
   bool current_value = state.measure_current_value.load() != 0;
+  bool debug = platform::DebugOutputEnabled();
   const XmlNode& root = data_loader_.root_node();
-  for (const std::string& identifier : active) {
+  // Identifiers come in ascending order, so each one is found or inserted next to the last.
+  auto hint = value_table_.end();
+  bool hint_set = false;
+  for (const std::string& identifier : extraction_ids_) {
     XmlNode node = SelectNodeByPath(identifier, root);
     if (!node) continue;
     XmlNode child = node.FirstChild();
@@ -76,11 +88,20 @@ void HostMonitor::ExtractValues(const platform::TimeOfDayValue& time) {
       }
     }
     if (value && !value->empty()) {
-      platform::DebugOutput(StringPrintf("%s: registerMeasurement id=%s value=%s time=%ld\r\n",
-                                         MonitorType().c_str(), identifier.c_str(),
-                                         value->c_str(), static_cast<long>(time.seconds)));
-      StoreValue(identifier, *value, time);
-    } else {
+      if (debug) {
+        platform::DebugOutput(StringPrintf("%s: registerMeasurement id=%s value=%s time=%ld\r\n",
+                                           MonitorType().c_str(), identifier.c_str(),
+                                           value->c_str(), static_cast<long>(time.seconds)));
+      }
+      std::lock_guard<std::mutex> lock(values_mutex_);
+      // Entries are never erased, so the hint stays valid between passes of the lock.
+      if (!hint_set) hint = value_table_.lower_bound(identifier);
+      hint = value_table_.try_emplace(hint, identifier);
+      hint->second.text.assign(*value);
+      hint->second.time = time;
+      ++hint;
+      hint_set = true;
+    } else if (debug) {
       platform::DebugOutput(StringPrintf("%s: registerMeasurement id=%s value=<empty> time=%ld\r\n",
                                          MonitorType().c_str(), identifier.c_str(),
                                          static_cast<long>(time.seconds)));

@@ -1,6 +1,9 @@
 #include "feedprobe/xml/performance_monitor.h"
 
 #include <algorithm>
+#include <array>
+#include <span>
+#include <string_view>
 #include <vector>
 
 #include "feedprobe/resources/string_table.h"
@@ -20,6 +23,112 @@ std::optional<std::string> NonEmptyAttribute(const XmlNode& node, const std::str
 }
 
 bool IsElement(const XmlNode& node) { return node && node.Type() == XmlNodeType::kElement; }
+
+// An identity path taken apart into child steps with attribute equalities; the names and
+// values point into the path. Paths deeper or with more tests than these arrays hold go to
+// the engine.
+struct ChildPath {
+  std::array<platform::xml::XmlPathStep, 32> steps;
+  std::array<platform::xml::XmlAttributeTest, 64> tests;
+  size_t step_count = 0;
+  size_t test_count = 0;
+};
+
+bool IsNameStart(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+bool IsNameChar(char c) {
+  return IsNameStart(c) || (c >= '0' && c <= '9') || c == '.' || c == '-';
+}
+
+// An ASCII name that XPath reads as a name test wherever it stands; the operator names are
+// left to the engine.
+bool ReadName(std::string_view path, size_t& at, std::string_view& name) {
+  size_t start = at;
+  if (at >= path.size() || !IsNameStart(path[at])) return false;
+  while (at < path.size() && IsNameChar(path[at])) ++at;
+  name = path.substr(start, at - start);
+  return name != "and" && name != "or" && name != "div" && name != "mod";
+}
+
+// XPath accepts in a literal the characters of XML: valid UTF-8, no control characters but
+// tab and line breaks, no U+FFFE or U+FFFF.
+bool IsXmlText(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x80) {
+      if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') return false;
+      ++i;
+      continue;
+    }
+    size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC2 ? 2 : 0;
+    if (length == 0 || byte > 0xF4 || i + length > text.size()) return false;
+    uint32_t code = byte & (0x3F >> (length - 1));
+    for (size_t k = 1; k < length; ++k) {
+      auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    if ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10FFFF)) ||
+        (code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE || code == 0xFFFF)
+      return false;
+    i += length;
+  }
+  return true;
+}
+
+// "@name=" and a quoted literal.
+bool ReadTest(std::string_view path, size_t& at, platform::xml::XmlAttributeTest& test) {
+  if (at >= path.size() || path[at] != '@') return false;
+  ++at;
+  if (!ReadName(path, at, test.name)) return false;
+  if (at + 1 >= path.size() || path[at] != '=') return false;
+  char quote = path[++at];
+  if (quote != '"' && quote != '\'') return false;
+  size_t end = path.find(quote, ++at);
+  if (end == std::string_view::npos) return false;
+  test.value = path.substr(at, end - at);
+  at = end + 1;
+  return IsXmlText(test.value);
+}
+
+// The grammar of identity paths: "/" steps, each a name with an optional predicate of
+// attribute equalities, each in parentheses or not, joined by " and ". Anything else, even
+// what XPath reads the same way, is not taken apart.
+bool ParseChildPath(std::string_view path, ChildPath& parsed) {
+  size_t at = 0;
+  if (path.empty()) return false;
+  while (at < path.size()) {
+    if (path[at] != '/' || parsed.step_count == parsed.steps.size()) return false;
+    ++at;
+    platform::xml::XmlPathStep& step = parsed.steps[parsed.step_count++];
+    if (!ReadName(path, at, step.element)) return false;
+    size_t first_test = parsed.test_count;
+    if (at < path.size() && path[at] == '[') {
+      ++at;
+      for (;;) {
+        if (parsed.test_count == parsed.tests.size()) return false;
+        bool parenthesised = at < path.size() && path[at] == '(';
+        if (parenthesised) ++at;
+        if (!ReadTest(path, at, parsed.tests[parsed.test_count++])) return false;
+        if (parenthesised) {
+          if (at >= path.size() || path[at] != ')') return false;
+          ++at;
+        }
+        if (path.substr(at, 5) == " and ") {
+          at += 5;
+          continue;
+        }
+        if (at >= path.size() || path[at] != ']') return false;
+        ++at;
+        break;
+      }
+    }
+    step.tests = std::span<const platform::xml::XmlAttributeTest>(
+        parsed.tests.data() + first_test, parsed.test_count - first_test);
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -99,7 +208,18 @@ XmlNode SelectNode(const XmlNode& context, const std::string& query) {
 
 XmlNode SelectNodeByPath(const std::string& path, const XmlNode& context) {
   if (!context) return XmlNode();
+  // Identity paths are answered from the document's child index; other queries by XPath.
+  ChildPath parsed;
+  if (ParseChildPath(path, parsed)) {
+    return context.SelectChildPath(
+        std::span<const platform::xml::XmlPathStep>(parsed.steps.data(), parsed.step_count));
+  }
   return SelectNode(context, path);
+}
+
+bool IsIndexedPath(const std::string& path) {
+  ChildPath parsed;
+  return ParseChildPath(path, parsed);
 }
 
 std::string GetDescription(const XmlNode& node, const XmlNode& description_root, bool show_name,

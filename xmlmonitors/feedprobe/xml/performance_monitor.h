@@ -81,7 +81,13 @@ XmlNode SelectNode(const XmlNode& context, const std::string& query);
 // The node an identity path (or other query) selects; none without a context node or match.
 // An identity path selects from the document root whatever node of the document is the
 // context. Every evaluation of an identity path goes through here.
+// Identity paths ("/" steps of element names with predicates of attribute equalities, as
+// GetNodePaths builds them) are answered from the document's child index with the node XPath
+// would give; any other query goes to the engine.
 XmlNode SelectNodeByPath(const std::string& path, const XmlNode& context);
+
+// Whether SelectNodeByPath answers the path from the child index.
+bool IsIndexedPath(const std::string& path);
 
 // The description of a component or counter: its `desc` attribute; else, with show_name, its
 // `name` attribute; else the text of the first element of the description document (its root,

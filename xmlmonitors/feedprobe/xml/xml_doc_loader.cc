@@ -106,8 +106,8 @@ bool CXmlDocLoader::ReadDocument(const std::string& target, int32_t& kind) {
   bool result = false;
   if (stream &&
       platform::SUCCEEDED(transport_->read(connection_, url.get(), destination.get(), nullptr))) {
-    // The one copy of the received bytes; the parser reads them in place.
-    raw_text_ = *platform::MemoryStreamContent(stream.get());
+    // The received bytes move out of the stream; the parser reads them in place.
+    platform::TakeMemoryStreamContent(stream.get(), &raw_text_);
     if (document_->LoadBytes(raw_text_)) result = true;
     else kind = kLoaderParseFailed;
   }
@@ -170,6 +170,11 @@ bool CXmlDocLoader::LoadDocument(const std::string& target, const XmlNode& style
   }
   if (stylesheet) TransformInPlace(stylesheet);
   return FetchRoot();
+}
+
+void CXmlDocLoader::ReleaseDocument() {
+  root_ = XmlNode();
+  if (document_) CreateDocument(document_);
 }
 
 bool CXmlDocLoader::Post(const std::string& target, const XmlNode& stylesheet,

@@ -45,6 +45,9 @@ class CXmlDocLoader {
   // result has no root element (nothing recorded).
   bool LoadDocument(const std::string& target, const platform::xml::XmlNode& stylesheet,
                     bool direct);
+  // Lets the document and the last root go (the loader gets a fresh, empty document), so that
+  // a load that replaces them does not build the new trees while the old one is still held.
+  void ReleaseDocument();
   // Posts the document, transformed with the stylesheet when one is given, to the target;
   // reply receives the server's answer. The loader's own document does not change.
   bool Post(const std::string& target, const platform::xml::XmlNode& stylesheet,

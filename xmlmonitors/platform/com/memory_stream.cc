@@ -61,6 +61,11 @@ class MemoryStream final : public IStream, public RefCount {
     return S_OK;
   }
   const std::string& content() const { return data_; }
+  void TakeContent(std::string* content) {
+    content->swap(data_);
+    data_.clear();
+    position_ = 0;
+  }
 
  private:
   std::string data_;
@@ -78,6 +83,16 @@ const std::string* MemoryStreamContent(IStream* stream) {
   auto* memory = static_cast<MemoryStream*>(static_cast<IStream*>(found));
   memory->Release();  // the caller's reference keeps it alive
   return &memory->content();
+}
+
+bool TakeMemoryStreamContent(IStream* stream, std::string* content) {
+  if (stream == nullptr) return false;
+  void* found = nullptr;
+  if (FAILED(stream->QueryInterface(kMemoryStreamIid, &found))) return false;
+  auto* memory = static_cast<MemoryStream*>(static_cast<IStream*>(found));
+  memory->TakeContent(content);
+  memory->Release();
+  return true;
 }
 
 }  // namespace platform

@@ -13,4 +13,8 @@ IStream* CreateMemoryStream();
 // The whole content of a stream made by CreateMemoryStream (no copy); null for other streams.
 const std::string* MemoryStreamContent(IStream* stream);
 
+// Moves the content of a stream made by CreateMemoryStream into *content, leaving the stream
+// empty; false for other streams.
+bool TakeMemoryStreamContent(IStream* stream, std::string* content);
+
 }  // namespace platform

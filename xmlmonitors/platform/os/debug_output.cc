@@ -6,6 +6,11 @@
 
 namespace platform {
 
+bool DebugOutputEnabled() {
+  const char* target = std::getenv("FEEDPROBE_DEBUG_OUTPUT");
+  return target != nullptr && target[0] != '\0';
+}
+
 void DebugOutput(const std::string& text) {
   const char* target = std::getenv("FEEDPROBE_DEBUG_OUTPUT");
   if (target == nullptr || target[0] == '\0') return;

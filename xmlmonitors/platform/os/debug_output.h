@@ -8,4 +8,7 @@ namespace platform {
 
 void DebugOutput(const std::string& text);
 
+// Whether debugger output goes anywhere, so that callers can skip formatting lines for it.
+bool DebugOutputEnabled();
+
 }  // namespace platform

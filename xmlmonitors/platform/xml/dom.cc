@@ -23,6 +23,8 @@
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -415,9 +417,164 @@ bool NeedsSpaceStripping(xsltStylesheetPtr style) {
 
 namespace detail {
 
+namespace {
+
+// Tree versions are unique in the process, so that a version names one tree in one state.
+uint64_t NextTreeVersion() {
+  static std::atomic<uint64_t> counter{0};
+  return counter.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+bool NameIs(const xmlChar* name, std::string_view text) {
+  if (name == nullptr) return false;
+  size_t length = std::strlen(reinterpret_cast<const char*>(name));
+  return std::string_view(reinterpret_cast<const char*>(name), length) == text;
+}
+
+// What an unprefixed XPath name test accepts of an attribute: one without prefix. (Of an
+// element: one without namespace; the indexes hold no other.)
+bool AttributeNamed(xmlAttrPtr attribute, std::string_view name) {
+  return (attribute->ns == nullptr || attribute->ns->prefix == nullptr) &&
+         NameIs(attribute->name, name);
+}
+
+// An attribute's string value as XPath compares it; one text child is read in place, any
+// other content is put together in *owned.
+std::string_view AttributeText(xmlAttrPtr attribute, std::string* owned) {
+  xmlNodePtr first = attribute->children;
+  if (first == nullptr) return std::string_view();
+  if (first->next == nullptr && first->type == XML_TEXT_NODE) {
+    const char* text = reinterpret_cast<const char*>(first->content);
+    return text != nullptr ? std::string_view(text) : std::string_view();
+  }
+  *owned = Take(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attribute)));
+  return *owned;
+}
+
+bool PassesTest(xmlNodePtr element, const XmlAttributeTest& test) {
+  for (xmlAttrPtr attribute = element->properties; attribute != nullptr;
+       attribute = attribute->next) {
+    if (!AttributeNamed(attribute, test.name)) continue;
+    std::string owned;
+    if (AttributeText(attribute, &owned) == test.value) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+// The child elements of every parent in a tree, in document order, by parent and element name
+// and, for an attribute index, the value of that attribute. Immutable once built.
+struct ChildIndex {
+  struct Entry {
+    size_t hash;
+    xmlNodePtr parent;
+    std::string_view element;
+    std::string_view value;
+    xmlNodePtr node;
+    uint32_t next;  // the next entry with the same key, kNone at the end
+  };
+  static constexpr uint32_t kNone = UINT32_MAX;
+
+  ChildIndex(xmlDocPtr doc, bool by_attribute, std::string_view attribute_name)
+      : by_attribute(by_attribute), attribute(attribute_name) {
+    xmlNodePtr top = reinterpret_cast<xmlNodePtr>(doc);
+    // One allocation for the entries: large blocks are fresh pages every time.
+    size_t elements = 0;
+    for (xmlNodePtr node = NextBelow(top, top, true); node != nullptr;
+         node = NextBelow(node, top, true)) {
+      if (node->type == XML_ELEMENT_NODE) ++elements;
+    }
+    entries.reserve(elements);
+    for (xmlNodePtr node = NextBelow(top, top, true); node != nullptr;
+         node = NextBelow(node, top, true)) {
+      if (node->type != XML_ELEMENT_NODE || node->ns != nullptr) continue;
+      std::string_view element(reinterpret_cast<const char*>(node->name));
+      if (!by_attribute) {
+        Add(node->parent, element, std::string_view(), node);
+        continue;
+      }
+      for (xmlAttrPtr item = node->properties; item != nullptr; item = item->next) {
+        if (!AttributeNamed(item, attribute)) continue;
+        std::string owned;
+        std::string_view value = AttributeText(item, &owned);
+        if (value.data() == owned.data() && !owned.empty()) {
+          owned_values.push_back(std::move(owned));
+          value = owned_values.back();
+        }
+        Add(node->parent, element, value, node);
+        break;  // an element has one such attribute
+      }
+    }
+    Link();
+  }
+
+  static size_t Hash(xmlNodePtr parent, std::string_view element, std::string_view value) {
+    size_t hash = std::hash<const void*>()(parent);
+    hash ^= std::hash<std::string_view>()(element) + 0x9e3779b97f4a7c15ULL + (hash << 6) +
+            (hash >> 2);
+    hash ^= std::hash<std::string_view>()(value) + 0x9e3779b97f4a7c15ULL + (hash << 6) +
+            (hash >> 2);
+    return hash;
+  }
+
+  void Add(xmlNodePtr parent, std::string_view element, std::string_view value, xmlNodePtr node) {
+    entries.push_back(Entry{Hash(parent, element, value), parent, element, value, node, kNone});
+  }
+
+  // Open addressing over the first entry of each key; later entries of a key are chained
+  // behind it in document order.
+  void Link() {
+    size_t size = 16;
+    while (size < entries.size() * 2) size *= 2;
+    slots.assign(size, kNone);
+    std::vector<uint32_t> last(entries.size(), kNone);  // the last entry of each key
+    for (uint32_t i = 0; i < entries.size(); ++i) {
+      const Entry& entry = entries[i];
+      for (size_t slot = entry.hash & (size - 1);; slot = (slot + 1) & (size - 1)) {
+        uint32_t first = slots[slot];
+        if (first == kNone) {
+          slots[slot] = i;
+          last[i] = i;
+          break;
+        }
+        if (SameKey(entries[first], entry.hash, entry.parent, entry.element, entry.value)) {
+          entries[last[first]].next = i;
+          last[first] = i;
+          break;
+        }
+      }
+    }
+  }
+
+  static bool SameKey(const Entry& entry, size_t hash, xmlNodePtr parent,
+                      std::string_view element, std::string_view value) {
+    return entry.hash == hash && entry.parent == parent && entry.element == element &&
+           entry.value == value;
+  }
+
+  uint32_t Find(xmlNodePtr parent, std::string_view element, std::string_view value) const {
+    size_t hash = Hash(parent, element, value);
+    size_t mask = slots.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+      uint32_t first = slots[slot];
+      if (first == kNone) return kNone;
+      if (SameKey(entries[first], hash, parent, element, value)) return first;
+    }
+  }
+
+  bool by_attribute;
+  std::string attribute;
+  std::vector<Entry> entries;
+  std::vector<uint32_t> slots;
+  std::deque<std::string> owned_values;  // values that are not one text node
+  ChildIndex* next_index = nullptr;
+};
+
 struct XmlTree {
   explicit XmlTree(xmlDocPtr tree_doc) : doc(tree_doc) {}
   ~XmlTree() {
+    DropIndexes(true, nullptr);
     // Detached nodes use the document's dictionary, so they go first.
     for (xmlNodePtr node : detached) {
       if (node->type == XML_ATTRIBUTE_NODE) {
@@ -457,8 +614,12 @@ struct XmlTree {
     detached.insert(node);
   }
 
-  void Changed(bool elements_moved) {
-    version.fetch_add(1, std::memory_order_relaxed);
+  // Every change made through a handle: elements_moved when elements were added, moved or
+  // removed; attribute, the local name of an attribute that was created, removed or changed.
+  // Changes are made by the one thread using the tree, so indexes can go without a lock.
+  void Changed(bool elements_moved, const xmlChar* attribute = nullptr) {
+    version.store(NextTreeVersion(), std::memory_order_relaxed);
+    DropIndexes(elements_moved, attribute);
     // libxslt stamps document order into the elements of a transformed document; restamp so
     // that XPath keeps sorting moved elements correctly.
     if (elements_moved && ordered.load()) xmlXPathOrderDocElems(doc);
@@ -466,9 +627,53 @@ struct XmlTree {
 
   std::shared_ptr<const CompiledStylesheet> Compile(xmlNodePtr node);
 
+  void DropIndexes(bool all, const xmlChar* attribute) {
+    if (!all && attribute == nullptr) return;
+    ChildIndex* kept = nullptr;
+    ChildIndex* index = indexes.exchange(nullptr, std::memory_order_acq_rel);
+    while (index != nullptr) {
+      ChildIndex* next = index->next_index;
+      if (all || (index->by_attribute && NameIs(attribute, index->attribute))) {
+        delete index;
+      } else {
+        index->next_index = kept;
+        kept = index;
+      }
+      index = next;
+    }
+    indexes.store(kept, std::memory_order_release);
+  }
+
+  // The index by element name (by_attribute false) or by that attribute. Readers of a
+  // document that is only read may race to build one: the first to publish it wins.
+  const ChildIndex& Index(bool by_attribute, std::string_view attribute) {
+    auto matches = [&](const ChildIndex* index) {
+      return index->by_attribute == by_attribute &&
+             (!by_attribute || index->attribute == attribute);
+    };
+    ChildIndex* head = indexes.load(std::memory_order_acquire);
+    for (ChildIndex* index = head; index != nullptr; index = index->next_index) {
+      if (matches(index)) return *index;
+    }
+    auto built = std::make_unique<ChildIndex>(doc, by_attribute, attribute);
+    for (;;) {
+      built->next_index = head;
+      if (indexes.compare_exchange_weak(head, built.get(), std::memory_order_acq_rel,
+                                        std::memory_order_acquire)) {
+        return *built.release();
+      }
+      for (ChildIndex* index = head; index != nullptr; index = index->next_index) {
+        if (matches(index)) return *index;
+      }
+    }
+  }
+
+  xmlNodePtr Match(std::span<const XmlPathStep> steps, size_t at, xmlNodePtr parent);
+
   xmlDocPtr doc;
   std::unordered_set<xmlNodePtr> detached;
-  std::atomic<uint64_t> version{0};  // bumped by every change made through a handle
+  std::atomic<uint64_t> version{NextTreeVersion()};  // renewed by every change through a handle
+  std::atomic<ChildIndex*> indexes{nullptr};
   std::atomic<bool> ordered{false};  // libxslt has stamped document order into the elements
 
   std::mutex stylesheet_mutex;
@@ -517,6 +722,38 @@ std::shared_ptr<const CompiledStylesheet> XmlTree::Compile(xmlNodePtr node) {
   return compiled;
 }
 
+// Depth first in document order: the children of an earlier parent come before those of a
+// later one, so the first complete match is the first node of the XPath result.
+xmlNodePtr XmlTree::Match(std::span<const XmlPathStep> steps, size_t at, xmlNodePtr parent) {
+  const XmlPathStep& step = steps[at];
+  bool by_attribute = !step.tests.empty();
+  if (!by_attribute && IsDocument(parent)) {
+    // The document has one element: no index for that.
+    for (xmlNodePtr node = parent->children; node != nullptr; node = node->next) {
+      if (node->type != XML_ELEMENT_NODE || node->ns != nullptr || !NameIs(node->name, step.element))
+        continue;
+      if (at + 1 == steps.size()) return node;
+      if (xmlNodePtr found = Match(steps, at + 1, node)) return found;
+    }
+    return nullptr;
+  }
+  const ChildIndex& index =
+      Index(by_attribute, by_attribute ? step.tests.front().name : std::string_view());
+  std::string_view value = by_attribute ? step.tests.front().value : std::string_view();
+  for (uint32_t i = index.Find(parent, step.element, value); i != ChildIndex::kNone;
+       i = index.entries[i].next) {
+    xmlNodePtr node = index.entries[i].node;
+    bool passes = true;
+    for (size_t t = 1; t < step.tests.size() && passes; ++t) {
+      passes = PassesTest(node, step.tests[t]);
+    }
+    if (!passes) continue;
+    if (at + 1 == steps.size()) return node;
+    if (xmlNodePtr found = Match(steps, at + 1, node)) return found;
+  }
+  return nullptr;
+}
+
 }  // namespace detail
 
 using detail::XmlTree;
@@ -535,11 +772,20 @@ void LinkChild(xmlNodePtr parent, xmlNodePtr child) {
   parent->last = child;
 }
 
+// QualifiedName(node) == name, without building the name (attribute look-ups are hot).
+bool HasQualifiedName(xmlNodePtr node, const std::string& name) {
+  std::string_view local = node->name ? reinterpret_cast<const char*>(node->name) : "";
+  if (node->ns == nullptr || node->ns->prefix == nullptr) return name == local;
+  std::string_view prefix = reinterpret_cast<const char*>(node->ns->prefix);
+  return name.size() == prefix.size() + 1 + local.size() && name.starts_with(prefix) &&
+         name[prefix.size()] == ':' && name.ends_with(local);
+}
+
 xmlAttrPtr FindAttribute(xmlNodePtr element, const std::string& name) {
   if (!IsElement(element)) return nullptr;
   for (xmlAttrPtr attribute = element->properties; attribute != nullptr;
        attribute = attribute->next) {
-    if (QualifiedName(reinterpret_cast<xmlNodePtr>(attribute)) == name) return attribute;
+    if (HasQualifiedName(reinterpret_cast<xmlNodePtr>(attribute), name)) return attribute;
   }
   return nullptr;
 }
@@ -636,7 +882,13 @@ std::string XmlNode::Value() const {
   auto* node = static_cast<xmlNodePtr>(node_);
   if (node == nullptr) return std::string();
   switch (node->type) {
-    case XML_ATTRIBUTE_NODE:
+    case XML_ATTRIBUTE_NODE: {
+      // Mostly one text child, read in place.
+      xmlNodePtr first = node->children;
+      if (first == nullptr) return std::string();
+      if (first->next == nullptr && first->type == XML_TEXT_NODE) return ToString(first->content);
+      return Text();
+    }
     case XML_TEXT_NODE:
     case XML_CDATA_SECTION_NODE:
     case XML_COMMENT_NODE:
@@ -659,7 +911,10 @@ bool XmlNode::SetValue(const std::string& value) {
     case XML_PI_NODE: xmlNodeSetContent(node, Chars(value)); break;
     default: return false;
   }
-  tree_->Changed(false);
+  // A text below an attribute is part of the attribute's value.
+  xmlNodePtr owner = node->type == XML_ATTRIBUTE_NODE ? node : node->parent;
+  tree_->Changed(false, owner != nullptr && owner->type == XML_ATTRIBUTE_NODE ? owner->name
+                                                                              : nullptr);
   return true;
 }
 
@@ -758,7 +1013,7 @@ bool XmlNode::SetAttribute(const std::string& name, const std::string& value) {
     AppendAttribute(element, attribute);
   }
   SetAttributeText(*tree_, attribute, value);
-  tree_->Changed(false);
+  tree_->Changed(false, attribute->name);
   return true;
 }
 
@@ -786,7 +1041,7 @@ XmlNode XmlNode::SetAttributeNode(const XmlNode& attribute_node) {
   } else {
     AppendAttribute(element, attribute);
   }
-  tree_->Changed(false);
+  tree_->Changed(false, attribute->name);
   return XmlTree::Wrap(tree_, reinterpret_cast<xmlNodePtr>(attribute));
 }
 
@@ -794,7 +1049,7 @@ XmlNode XmlNode::RemoveAttribute(const std::string& name) {
   xmlAttrPtr attribute = FindAttribute(static_cast<xmlNodePtr>(node_), name);
   if (attribute == nullptr) return XmlNode();
   tree_->Detach(reinterpret_cast<xmlNodePtr>(attribute));
-  tree_->Changed(false);
+  tree_->Changed(false, attribute->name);
   return XmlTree::Wrap(tree_, reinterpret_cast<xmlNodePtr>(attribute));
 }
 
@@ -833,6 +1088,16 @@ std::vector<XmlNode> XmlNode::SelectNodes(const std::string& query, std::string*
     nodes.push_back(XmlTree::Wrap(tree_, node));
   }
   return nodes;
+}
+
+XmlNode XmlNode::SelectChildPath(std::span<const XmlPathStep> steps) const {
+  if (node_ == nullptr || steps.empty()) return XmlNode();
+  xmlNodePtr found = tree_->Match(steps, 0, reinterpret_cast<xmlNodePtr>(tree_->doc));
+  return XmlTree::Wrap(tree_, found);
+}
+
+uint64_t XmlNode::TreeVersion() const {
+  return tree_ ? tree_->version.load(std::memory_order_relaxed) : 0;
 }
 
 // ---------------------------------------------------------------------------------------------

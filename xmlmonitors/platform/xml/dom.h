@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,20 @@ struct XmlParseError {
   int32_t code = 0;     // the parser's error number
   std::string reason;   // the parser's message, without a trailing line break
   int32_t line = 0;     // 1-based line of the error, 0 when unknown
+};
+
+// One attribute equality of a child path step: the element has an attribute of that name
+// without namespace prefix whose value is exactly that text.
+struct XmlAttributeTest {
+  std::string_view name;
+  std::string_view value;
+};
+
+// One step of a child path: the child elements without namespace of that name that pass
+// every test.
+struct XmlPathStep {
+  std::string_view element;
+  std::span<const XmlAttributeTest> tests;
 };
 
 class XmlDocument;
@@ -104,6 +119,18 @@ class XmlNode {
   // nothing and puts the reason into *error; otherwise *error is emptied.
   XmlNode SelectSingleNode(const std::string& query, std::string* error = nullptr) const;
   std::vector<XmlNode> SelectNodes(const std::string& query, std::string* error = nullptr) const;
+
+  // The node that SelectSingleNode gives for the absolute location path of these steps,
+  // /a[@x="1" and @y="2"]/b..., from the document node of this node's tree: the first match in
+  // document order, none without steps or match. It answers from indexes of the tree's child
+  // elements (by parent and element name, and by parent, element name and the value of one
+  // attribute), each built on first use and dropped by a change to the tree that can alter it.
+  // Safe for concurrent readers of a document that is only read.
+  XmlNode SelectChildPath(std::span<const XmlPathStep> steps) const;
+
+  // A number that changes with every change made to this node's tree through a handle; no two
+  // trees share one. 0 for no node.
+  uint64_t TreeVersion() const;
 
  private:
   friend class XmlDocument;

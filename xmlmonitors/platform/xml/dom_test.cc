@@ -577,5 +577,60 @@ TEST(XmlTransform, OneStylesheetServesManyThreadsAtOnce) {
   EXPECT_EQ(wrong.load(), 0);
 }
 
+TEST(XmlChildPath, TreeVersionNamesOneTreeInOneState) {
+  XmlDocument document;
+  ASSERT_TRUE(document.LoadXml("<a><b name=\"x\"/></a>"));
+  XmlNode b = document.DocumentElement().FirstChild();
+  uint64_t loaded = b.TreeVersion();
+  XmlAttributeTest test{"name", "x"};
+  XmlPathStep steps[] = {{"a", {}}, {"b", {&test, 1}}};
+  EXPECT_TRUE(b.SelectChildPath(steps) == b);  // reading changes nothing
+  EXPECT_EQ(b.TreeVersion(), loaded);
+  XmlDocument other;
+  ASSERT_TRUE(other.LoadXml("<a><b name=\"x\"/></a>"));
+  EXPECT_NE(other.AsNode().TreeVersion(), loaded);
+  EXPECT_EQ(XmlNode().TreeVersion(), 0u);
+
+  uint64_t last = loaded;
+  auto changed = [&] {
+    uint64_t now = b.TreeVersion();
+    bool different = now != last;
+    last = now;
+    return different;
+  };
+  b.SetAttribute("enabled", "1");
+  EXPECT_TRUE(changed());
+  b.GetAttributeNode("name").SetValue("y");
+  EXPECT_TRUE(changed());
+  EXPECT_FALSE(b.SelectChildPath(steps));  // the index followed the new value
+  b.RemoveAttribute("enabled");
+  EXPECT_TRUE(changed());
+  document.DocumentElement().AppendChild(document.CreateElement("b"));
+  EXPECT_TRUE(changed());
+}
+
+TEST(XmlChildPath, ReadersOfOneDocumentBuildItsIndexAtOnce) {
+  std::string text = "<a>";
+  for (int i = 0; i < 2000; ++i) text += "<b name=\"n" + std::to_string(i) + "\"/>";
+  XmlDocument document;
+  ASSERT_TRUE(document.LoadXml(text + "</a>"));
+  XmlNode root = document.DocumentElement();
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = t; i < 2000; i += 97) {
+        std::string value = "n" + std::to_string(i);
+        XmlAttributeTest test{"name", value};
+        XmlPathStep steps[] = {{"a", {}}, {"b", {&test, 1}}};
+        XmlNode found = root.SelectChildPath(steps);
+        if (!found || found.GetAttribute("name") != value) wrong.fetch_add(1);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
+}
+
 }  // namespace
 }  // namespace platform::xml

@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_PARALLEL ?= 2
 
-.PHONY: all deps configure build test test-asan test-tsan check demo clean
+.PHONY: all deps configure build test test-asan test-tsan fuzz soak check demo clean
 
 all: build
 
@@ -33,6 +33,15 @@ test-tsan: deps
 	cmake --build build-tsan
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 	  ctest --test-dir build-tsan --output-on-failure -j $(CTEST_PARALLEL) -R '$(TSAN_TESTS)'
+
+# The libFuzzer targets, built with clang, each run for FUZZ_SECONDS, two at a time.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
+fuzz: deps
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DFEEDPROBE_FUZZ=ON
+	cmake --build build-fuzz --target fuzz_targets
+	bash scripts/run-fuzz.sh build-fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
 # Everything CI runs.
 check: test test-asan test-tsan

@@ -39,6 +39,7 @@ TEST(Secrets, PasswordNeverAppearsInAFailureText) {
   std::string debug_file = fixture.folder().root() + "/debug.log";
   ScopedEnv debug("FEEDPROBE_DEBUG_OUTPUT", debug_file);
   auto mode = std::make_shared<std::atomic<int>>(0);
+  fixture.OmitDefaultUrls();
   fixture.server().Reply("/list", 200, kSampleList, "text/xml");
   fixture.server().Get("/data", [mode](const httplib::Request&, httplib::Response& response) {
     switch (mode->load()) {
@@ -48,7 +49,8 @@ TEST(Secrets, PasswordNeverAppearsInAFailureText) {
     }
   });
   fixture.server().Reply("/refused", 401, "no", "text/plain");
-  ASSERT_EQ(fixture.Start("SamplingRate=100\nEnableAccount=1\n"), 0);
+  ASSERT_EQ(fixture.Start("SamplingRate=100\nEnableAccount=1\n"
+                          "MetricListURL=/list?view=all\nMetricDataURL=/data?view=all\n"), 0);
 
   Transcript transcript;
   std::string text;

@@ -11,17 +11,18 @@ const char kStylesheet[] = R"(<?xml version="1.0"?>
 <xsl:stylesheet version="1.0" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
   <xsl:template match="/">
     <PerformanceMonitor>
-      <component name="JVM">
+      <object name="JVM">
         <xsl:for-each select="//*[@name]">
-          <counter name="{@name}"><PerfLoadInfo val="{@value}" mean="{.}"/></counter>
+          <counter name="{@name}" class="{@class}"><PerfLoadInfo val="{@value}" mean="{.}"/></counter>
         </xsl:for-each>
         <xsl:copy-of select="/*/*"/>
-      </component>
+      </object>
     </PerformanceMonitor>
   </xsl:template>
 </xsl:stylesheet>)";
 
-const char kIdentifier[] = "/PerformanceMonitor/component[@name=\"JVM\"]/counter[@name=\"Heap\"]";
+const char kIdentifier[] =
+    "/PerformanceMonitor/object[(@name=\"JVM\")]/counter[(@name=\"Heap\") and (@class=\"Memory\")]";
 
 }  // namespace
 

@@ -10,7 +10,7 @@ build="$1"; seconds="$2"; shift 2
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(login_string_fuzz profile_fuzz url_fuzz command_line_fuzz message_catalogue_fuzz
-           property_document_fuzz xml_reader_fuzz data_pass_fuzz)
+           property_document_fuzz xml_reader_fuzz data_pass_fuzz identity_path_fuzz)
 fi
 
 run_one() {

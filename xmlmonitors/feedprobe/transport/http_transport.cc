@@ -39,7 +39,8 @@ std::string TargetForMessage(const std::string& target) {
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     bool secret = name.find("password") != std::string::npos ||
                   name.find("passwd") != std::string::npos || name.find("pwd") != std::string::npos;
-    if (secret && equals != std::string::npos) parameter = parameter.substr(0, equals + 1) + "<password>";
+    if (secret && equals != std::string::npos)
+      parameter = parameter.substr(0, equals + 1) + "<password>";
     shown += parameter;
     at = end;
   }

@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 CTEST_PARALLEL ?= 2
 
-.PHONY: all deps configure build test test-asan test-tsan check demo bench clean
+.PHONY: all deps configure build test test-asan test-tsan fuzz soak check demo bench clean
 
 all: build
 
@@ -17,7 +17,7 @@ build: configure
 	cmake --build $(BUILD_DIR)
 
 test: build
-	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(CTEST_PARALLEL)
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(CTEST_PARALLEL) -LE soak
 
 # The whole suite with AddressSanitizer and UndefinedBehaviorSanitizer. Leak checking at exit is
 # off here: the tests unload plug-in copies (and the libraries only they use) while the process
@@ -27,7 +27,7 @@ test-asan: deps
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DFEEDPROBE_SANITIZE=address
 	cmake --build build-asan
 	ASAN_OPTIONS=$(ASAN_RUN_OPTIONS) UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --test-dir build-asan --output-on-failure -j $(CTEST_PARALLEL)
+	  ctest --test-dir build-asan --output-on-failure -j $(CTEST_PARALLEL) -LE soak
 
 # The concurrency tests with ThreadSanitizer.
 TSAN_TESTS ?= Collection|Transport|AutoResetEvent|Thread|HostSetup|Registration
@@ -46,8 +46,22 @@ bench: build
 	python3 bench/make_report.py $(BUILD_DIR)/bench/results.json bench/performance-notes.md \
 	  docs/performance.md
 
+# The libFuzzer targets, built with clang, each run for FUZZ_SECONDS, two at a time.
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?=
+fuzz: deps
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DFEEDPROBE_FUZZ=ON
+	cmake --build build-fuzz --target fuzz_targets
+	bash scripts/run-fuzz.sh build-fuzz $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+# 50 host monitors for SOAK_SECONDS; resident memory and descriptors must stay flat.
+SOAK_SECONDS ?= 60
+soak: build
+	FEEDPROBE_SOAK_SECONDS=$(SOAK_SECONDS) ctest --test-dir $(BUILD_DIR) --output-on-failure -V -L soak
+
 # Everything CI runs.
-check: test test-asan test-tsan
+check: test test-asan test-tsan fuzz soak
 
 demo: build
 	@if [ -x demo/run-demo.sh ]; then bash demo/run-demo.sh $(BUILD_DIR); \

@@ -9,6 +9,8 @@ packages=(
   libxml2-dev libxslt1-dev libcurl4-openssl-dev libssl-dev openssl
   libncurses-dev libgtest-dev libgmock-dev libbenchmark-dev
   libcpp-httplib-dev
+  # clang and the libFuzzer runtime for the fuzzing build (make fuzz).
+  clang libclang-rt-14-dev
   # Apache Tomcat 10 for the tomcat monitor type's integration test.
   tomcat10 tomcat10-admin
 )

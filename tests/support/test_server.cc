@@ -242,7 +242,7 @@ std::vector<ReceivedRequest> TestServer::received() const {
 httplib::Server::HandlerResponse TestServer::BeforeRouting(const httplib::Request& request,
                                                            httplib::Response& response) {
   ++requests_;
-  {
+  if (keep_requests_) {
     std::lock_guard<std::mutex> lock(mutex_);
     pending_bodies_[&request] = received_.size();
     received_.push_back({request.method, request.path, request.body,

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -19,6 +20,32 @@
 
 namespace feedprobe {
 namespace {
+
+// A request target as a message may show it: the value of every query parameter whose name
+// speaks of a password (the account mode's "_password", "pwd", ...) becomes "<password>".
+std::string TargetForMessage(const std::string& target) {
+  size_t query = target.find_first_of("?&");
+  if (query == std::string::npos) return target;
+  std::string shown = target.substr(0, query);
+  size_t at = query;
+  while (at < target.size()) {
+    size_t end = target.find('&', at + 1);
+    if (end == std::string::npos) end = target.size();
+    std::string parameter = target.substr(at, end - at);  // with its leading '?' or '&'
+    size_t equals = parameter.find('=');
+    std::string name = parameter.substr(1, equals == std::string::npos ? std::string::npos
+                                                                      : equals - 1);
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    bool secret = name.find("password") != std::string::npos ||
+                  name.find("passwd") != std::string::npos || name.find("pwd") != std::string::npos;
+    if (secret && equals != std::string::npos)
+      parameter = parameter.substr(0, equals + 1) + "<password>";
+    shown += parameter;
+    at = end;
+  }
+  return shown;
+}
 
 using platform::HRESULT;
 using platform::IID;
@@ -277,7 +304,8 @@ bool IHTTPTransportImpl::DoHttpRequest(HTTPConnection& connection, const char* v
   request.has_body = has_body;
   request.options.ignore_invalid_certificate = connection.https() && IgnoreInvalidCertificate();
 
-  // The password never enters a message: the user part carries a placeholder.
+  // The password never enters a message: the user part carries a placeholder, and so do
+  // password parameters of the target's query.
   std::string user_part = connection.user.empty() ? "" : connection.user + ":<password>@";
 
   inet::ResponseStatus status;
@@ -310,7 +338,7 @@ bool IHTTPTransportImpl::DoHttpRequest(HTTPConnection& connection, const char* v
   if (!status.text.empty()) {
     RecordTransportFailure(6, kMsgHttpStatus,
                            {status.code, status.text, user_part, connection.host,
-                            connection.port, target, kStatusLocation});
+                            connection.port, TargetForMessage(target), kStatusLocation});
   }
   return false;
 }

@@ -2,6 +2,10 @@
 // (tests/fixtures/fake_java.cc) that records how it was started.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+#include <sys/socket.h>
+#include <netinet/in.h>
+#include <arpa/inet.h>
 #include <signal.h>
 
 #include <cerrno>
@@ -27,6 +31,20 @@ std::vector<std::string> Lines(const std::string& text) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+// Binds the loopback port without listening: connections to it are refused.
+int HoldPort(int port) {
+  int socket_fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  if (bind(socket_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(socket_fd);
+    return -1;
+  }
+  return socket_fd;
 }
 
 // A program folder whose launcher files live in the home directory (the folder's root), and
@@ -138,6 +156,9 @@ TEST(XmlSource, StartFailures) {
     XmlSourceFixture fixture;
     if (c.installed_version) fixture.Write("java-version", c.installed_version);
     if (c.silent) fixture.Write("source-silent", "");
+    // A silent source's port stays bound without listening, so that no other test can take it
+    // and answer the pings.
+    int holder = c.silent ? HoldPort(fixture.port()) : -1;
     ASSERT_EQ(fixture.Start(c.keys), 0);
     std::string text;
     EXPECT_EQ(fixture.monitor().Activate("/PerformanceMonitor", fixture.local_host(), nullptr, &text),
@@ -147,6 +168,7 @@ TEST(XmlSource, StartFailures) {
     if (at != std::string::npos) expected.replace(at, 6, std::to_string(fixture.port()));
     EXPECT_EQ(text, expected);
     EXPECT_EQ(fixture.Exists("source.args"), c.silent);
+    if (holder >= 0) close(holder);
   }
 }
 

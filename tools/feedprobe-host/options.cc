@@ -25,14 +25,14 @@ Arguments::Arguments(const std::vector<std::string>& argv, const std::vector<Opt
       name = arg.substr(0, equals);
       inline_value = arg.substr(equals + 1);
     }
-    auto spec = std::find_if(specs.begin(), specs.end(),
-                             [&](const OptionSpec& s) { return s.name == name; });
-    if (spec == specs.end()) throw UsageError("unknown option " + name);
-    if (!spec->repeatable && values_.count(name) != 0) {
+    auto option = std::find_if(specs.begin(), specs.end(),
+                               [&](const OptionSpec& s) { return s.name == name; });
+    if (option == specs.end()) throw UsageError("unknown option " + name);
+    if (!option->repeatable && values_.count(name) != 0) {
       throw UsageError("the option " + name + " is given twice");
     }
     std::string value;
-    if (spec->takes_value) {
+    if (option->takes_value) {
       if (inline_value) {
         value = *inline_value;
       } else if (i + 1 < argv.size()) {

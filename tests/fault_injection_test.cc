@@ -17,6 +17,7 @@
 
 using testing_support::FreePort;
 using testing_support::kHeapId;
+using testing_support::OpenDescriptors;
 using testing_support::kSampleList;
 using testing_support::MonitorFixture;
 using testing_support::SampleData;
@@ -24,14 +25,6 @@ using testing_support::TestServer;
 
 namespace {
 
-int OpenDescriptors() {
-  int count = 0;
-  if (DIR* folder = opendir("/proc/self/fd")) {
-    while (readdir(folder) != nullptr) ++count;
-    closedir(folder);
-  }
-  return count;
-}
 
 // Polls GetNewData until the host gets a value (0) or a failure text (2); -1 after the limit.
 int32_t WaitForOutcome(MonitorFixture& fixture, const std::string& id, const std::string& host,

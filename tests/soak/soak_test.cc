@@ -18,6 +18,7 @@
 #include "support/monitor_fixture.h"
 
 using testing_support::kHeapId;
+using testing_support::OpenDescriptors;
 using testing_support::kSampleList;
 using testing_support::MonitorFixture;
 using testing_support::SampleData;
@@ -34,14 +35,6 @@ long ResidentKilobytes() {
   return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
-int OpenDescriptors() {
-  int count = 0;
-  if (DIR* folder = opendir("/proc/self/fd")) {
-    while (readdir(folder) != nullptr) ++count;
-    closedir(folder);
-  }
-  return count;
-}
 
 struct Sample {
   long resident_kb;

@@ -1,5 +1,7 @@
 #include "support/monitor_fixture.h"
 
+#include <dirent.h>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <stdlib.h>
@@ -105,6 +107,15 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
 }
 
 ScopedEnv::~ScopedEnv() { unsetenv(name_.c_str()); }
+
+int OpenDescriptors() {
+  int count = 0;
+  if (DIR* folder = opendir("/proc/self/fd")) {
+    while (readdir(folder) != nullptr) ++count;
+    closedir(folder);
+  }
+  return count;
+}
 
 int FreePort() {
   int socket_fd = socket(AF_INET, SOCK_STREAM, 0);

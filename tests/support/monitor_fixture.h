@@ -43,6 +43,9 @@ int FreePort();
 // The whole content of a file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 
+// Entries of /proc/self/fd: the descriptors this process has open (plus the one that reads them).
+int OpenDescriptors();
+
 class MonitorFixture {
  public:
   explicit MonitorFixture(std::string type = "alpha");

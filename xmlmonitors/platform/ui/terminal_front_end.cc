@@ -478,6 +478,32 @@ class TerminalSession : public FrontEndSession {
     }
   }
 
+  // Moves a position in a list of last + 1 rows for the navigation keys; false for other keys.
+  static bool MoveIndex(int key, int page, int last, int& at) {
+    switch (key) {
+      case KEY_UP:
+        at = at < 0 ? 0 : std::max(0, at - 1);
+        return true;
+      case KEY_DOWN:
+        at = at < 0 ? 0 : std::min(last, at + 1);
+        return true;
+      case KEY_PPAGE:
+        at = std::max(0, at - page);
+        return true;
+      case KEY_NPAGE:
+        at = std::min(last, std::max(0, at) + page);
+        return true;
+      case KEY_HOME:
+        at = 0;
+        return true;
+      case KEY_END:
+        at = last;
+        return true;
+      default:
+        return false;
+    }
+  }
+
   static void TreeKey(TreeView& tree, int key, int page) {
     const auto visible = tree.VisibleItems();
     if (visible.empty()) return;
@@ -487,25 +513,11 @@ class TerminalSession : public FrontEndSession {
     }
     const int last = static_cast<int>(visible.size()) - 1;
     const TreeItem item = tree.Selection();
+    if (MoveIndex(key, page, last, at)) {
+      tree.Select(visible[at].first);
+      return;
+    }
     switch (key) {
-      case KEY_UP:
-        at = at < 0 ? 0 : std::max(0, at - 1);
-        break;
-      case KEY_DOWN:
-        at = at < 0 ? 0 : std::min(last, at + 1);
-        break;
-      case KEY_PPAGE:
-        at = std::max(0, at - page);
-        break;
-      case KEY_NPAGE:
-        at = std::min(last, std::max(0, at) + page);
-        break;
-      case KEY_HOME:
-        at = 0;
-        break;
-      case KEY_END:
-        at = last;
-        break;
       case KEY_LEFT:
         if (item == kNoTreeItem) return;
         if (tree.IsExpanded(item) && !tree.Children(item).empty()) {
@@ -525,35 +537,13 @@ class TerminalSession : public FrontEndSession {
       default:
         return;
     }
-    tree.Select(visible[at].first);
   }
 
   static void ListKey(ListView& list, int key, int page) {
     if (list.ItemCount() == 0) return;
     int at = list.NextSelected();
     const int last = list.ItemCount() - 1;
-    switch (key) {
-      case KEY_UP:
-        at = at < 0 ? 0 : std::max(0, at - 1);
-        break;
-      case KEY_DOWN:
-        at = at < 0 ? 0 : std::min(last, at + 1);
-        break;
-      case KEY_PPAGE:
-        at = std::max(0, at - page);
-        break;
-      case KEY_NPAGE:
-        at = std::min(last, std::max(0, at) + page);
-        break;
-      case KEY_HOME:
-        at = 0;
-        break;
-      case KEY_END:
-        at = last;
-        break;
-      default:
-        return;
-    }
+    if (!MoveIndex(key, page, last, at)) return;
     list.SetItemState(at, kItemSelected | kItemFocused, kItemSelected | kItemFocused);
   }
 
